@@ -1,0 +1,8 @@
+// main.cpp
+// Entry of the demo: the question, the window, the presentation; exit code 0 on every end path.
+// The shader library's exit-time teardown runs with the window's GL context still current.
+#include <cstdlib>
+
+#include "app/app.h"
+
+int main() { exit(runDemo()); }

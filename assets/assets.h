@@ -1,0 +1,66 @@
+// assets.h
+// Start-up: the fixed GL state, the texture catalogue, the model, the blur program, the random
+// tables, the shared quadric and the music. Every global here is made anew by each start-up.
+#pragma once
+
+#include "geometry/geometry.h"
+
+struct MusicStream;
+class ShaderProgram;
+struct GLUquadric;
+
+// The texture catalogue: GL texture names, 0 when the file failed to load.
+enum SceneTextureSlot {
+    texParticle = 0,
+    texWater = 1,
+    texPart4 = 2,
+    texParticle2 = 3,
+    texChecker = 4,
+    texTunnel = 5,
+    texAcid02 = 6,
+    texPinkDot = 7,
+    texOverlay = 8,
+    texStars = 9,
+    texTwirl = 10,
+    texTitleMask = 11,
+    texTitle = 12,
+    texDotSprite = 13,
+    texDotMask = 14,
+    texSameTitle = 15,
+    texSameTitleMask = 16,
+    texESprite = 17,
+    texEMask = 18,
+    texGroupLogo = 19,
+    texDotSprite2 = 20,
+    texDotSprite3 = 21,
+    SCENE_TEXTURE_COUNT = 22,
+};
+enum { LAYER_COUNT = 15, TEXTURE_LOAD_COUNT = 53 };
+extern unsigned int sceneTextures[SCENE_TEXTURE_COUNT];
+extern unsigned int texFont;
+extern unsigned int layerTextures[LAYER_COUNT];
+extern unsigned int layerMasks[LAYER_COUNT];
+// The file of each of the 53 loads, in load order.
+extern const char* const textureFiles[TEXTURE_LOAD_COUNT];
+
+enum { SCATTER_POINT_COUNT = 2000, SCATTER_DIRECTION_COUNT = 1600 };
+extern Vec3 scatterPoints[SCATTER_POINT_COUNT];
+extern Vec3 scatterDirections[SCATTER_DIRECTION_COUNT];
+extern GLUquadric* sceneQuadric;
+extern ShaderProgram* blurProgram;  // null when the shader load failed
+extern ObjModel demoModel;          // data/3d/deformed2.obj
+extern MusicStream* musicStream;
+extern int musicChannel;            // -1 until the music has been started once
+
+bool initDemo();
+void loadTextures();
+void makeScatterPoints();
+void makeScatterDirections();
+// The draw of the never-seeded standard generator (state starts at 1), used by the tables.
+int drawRandom();
+
+void startMusic();
+void activateSpectrum();
+int musicTimeMs();                 // the stream position in ms
+void seekMusicMs(int ms);
+const float* musicSpectrum();      // 512 values

@@ -1,0 +1,76 @@
+// music.cpp
+// The music file and its stream: loaded into memory once, played from the start when start-up
+// completes, and the source of DemoTime and of the spectrum. A re-created window runs start-up
+// again; the music already playing then simply goes on, so it never starts twice.
+#include <cstdio>
+#include <cstdlib>
+
+#include "assets/assets.h"
+#include "platform/platform.h"
+
+MusicStream* musicStream = nullptr;
+int musicChannel = -1;
+
+namespace {
+
+const char* const kMusicPath = "data/music/ivo_marenk_-_kestrane.mp3";
+unsigned char* musicData = nullptr;  // the file's bytes; the stream reads them until exit
+
+// Reads the whole file; null when it cannot be opened.
+unsigned char* readMusicFile(long* length) {
+    FILE* file = fopen(kMusicPath, "rb");
+    if (!file) return nullptr;
+    fseek(file, 0, SEEK_END);
+    long size = ftell(file);
+    fseek(file, 0, SEEK_SET);
+    unsigned char* data = size > 0 ? static_cast<unsigned char*>(malloc(size_t(size))) : nullptr;
+    if (data && fread(data, 1, size_t(size), file) != size_t(size)) {
+        free(data);
+        data = nullptr;
+    }
+    fclose(file);
+    *length = data ? size : 0;
+    // An empty or unreadable file yields a valid empty block: the stream then plays silence.
+    if (!data) data = static_cast<unsigned char*>(calloc(1, 1));
+    return data;
+}
+
+// The picture still needs a clock when there is no music to play.
+void playSilence() {
+    musicStream = audioStreamOpen(nullptr, 0);
+    musicChannel = audioStreamPlay(musicStream, true);
+    audioSetPaused(musicChannel, false);
+}
+
+}  // namespace
+
+void startMusic() {
+    if (musicChannel >= 0) return;  // already playing since an earlier start-up
+    audioInit(44100);
+    long length = 0;
+    musicData = readMusicFile(&length);
+    if (!musicData) {
+        printf("Error!\n");
+        printf("File Not Found\n");
+        fflush(stdout);
+        audioClose();
+        playSilence();
+        return;
+    }
+    musicStream = audioStreamOpen(musicData, length);
+    if (!musicStream) {
+        fprintf(stderr, "kestrane: %s holds no playable MP3 audio; running without music\n", kMusicPath);
+        playSilence();
+        return;
+    }
+    musicChannel = audioStreamPlay(musicStream, true);
+    audioSetPaused(musicChannel, false);
+}
+
+void activateSpectrum() { audioSetSpectrumActive(true); }
+
+int musicTimeMs() { return audioStreamGetTime(musicStream); }
+
+void seekMusicMs(int ms) { audioStreamSetTime(musicStream, ms); }
+
+const float* musicSpectrum() { return audioGetSpectrum(); }

@@ -1,0 +1,78 @@
+// startup.cpp
+// The start-up sequence that every opening of the display window runs inside its new GL context:
+// assets first, then the fixed GL state, the random tables, the quadric, the screen texture, and
+// the music last, so that playback begins only when everything is loaded.
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include "assets/assets.h"
+#include "director/director.h"
+#include "external/qrx/shaderLibrary"
+
+Vec3 scatterPoints[SCATTER_POINT_COUNT];
+Vec3 scatterDirections[SCATTER_DIRECTION_COUNT];
+GLUquadric* sceneQuadric = nullptr;
+ShaderProgram* blurProgram = nullptr;
+ObjModel demoModel = {};
+
+namespace {
+// The standard generator's state; never seeded, so every run draws the same tables, and a second
+// start-up continues where the first one stopped.
+uint32_t randomState = 1;
+}  // namespace
+
+int drawRandom() {
+    randomState = randomState * 214013u + 2531011u;
+    return int((randomState >> 16) & 0x7FFF);
+}
+
+void makeScatterPoints() {
+    for (Vec3& p : scatterPoints) {
+        p.x = float(drawRandom() % 50 - 25) * 0.5f;
+        p.y = float(drawRandom() % 50 - 25) * 0.5f;
+        p.z = float(drawRandom() % 50 - 25) * 0.5f;
+    }
+}
+
+void makeScatterDirections() {
+    for (Vec3& d : scatterDirections) {
+        d.x = float(drawRandom() % 50 - 20);
+        d.y = float(drawRandom() % 50 - 20);
+        d.z = float(drawRandom() % 50 - 20);
+        normalizeVec3(d);
+    }
+}
+
+bool initDemo() {
+    glEnable(GL_TEXTURE_2D);
+    loadTextures();
+    readObjModel(demoModel, "data/3d/deformed2.obj");
+    blurProgram = shaderLibrary.loadProgramPair("data/shaders/default.vert", "data/shaders/blur.frag");
+    glDisable(GL_TEXTURE_2D);
+    glShadeModel(GL_SMOOTH);
+    glClearDepth(1.0);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.5f);
+    glFogi(GL_FOG_MODE, GL_LINEAR);
+    const GLfloat fogColour[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    glFogfv(GL_FOG_COLOR, fogColour);
+    glFogf(GL_FOG_START, 30.0f);
+    glFogf(GL_FOG_END, 40.0f);
+    glHint(GL_FOG_HINT, GL_NICEST);
+    makeScatterPoints();
+    makeScatterDirections();
+    // A quadric is plain memory, not a GL object, so the one of an earlier start-up is freed here
+    // rather than left to grow with every re-created window.
+    if (sceneQuadric) gluDeleteQuadric(sceneQuadric);
+    sceneQuadric = gluNewQuadric();
+    gluQuadricNormals(sceneQuadric, GLU_SMOOTH);
+    gluQuadricTexture(sceneQuadric, GL_TRUE);
+    glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+    glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+    createScreenTexture();
+    startMusic();
+    activateSpectrum();
+    return true;
+}

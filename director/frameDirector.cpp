@@ -1,0 +1,94 @@
+// frameDirector.cpp
+// One frame: read the music clock, draw the scheduled scene into the 512x512 region, pass it
+// through the blur program over the window, draw the overlays and keep the spectrum for the next
+// frame. The presentation is over on the first frame past 203 s.
+#include <GL/gl.h>
+
+#include <cstring>
+
+#include "assets/assets.h"
+#include "director/director.h"
+#include "external/qrx/shaderLibrary"
+#include "scenes/scenes.h"
+
+float DemoTime = 0.0f;
+float SpectrumBands[32] = {};
+
+const SceneWindow sceneSchedule[] = {
+    {-1e30f, 66.5f, drawWaterSphereScene, "water sphere"},
+    {66.5f, 87.0f, drawSpinningModelScene, "spinning model"},
+    {87.0f, 106.0f, drawAcidSphereScene, "acid sphere"},
+    {106.0f, 125.0f, drawStarDomeScene, "star dome"},
+    {135.0f, 144.0f, drawKnotsScene, "sprite knots"},
+    {144.0f, 157.0f, drawFloorModelScene, "floor model"},
+    {157.0f, 168.0f, drawTunnelScene, "checker tunnel"},
+    {168.0f, 182.5f, drawSwayingSpritesScene, "swaying sprites"},
+    {182.5f, 203.0f, drawFloorModelScene, "floor model again"},
+};
+const int sceneScheduleCount = int(sizeof sceneSchedule / sizeof sceneSchedule[0]);
+
+void setViewport(int width, int height) { glViewport(0, 0, width, height); }
+
+int sceneIndexAt(float t) {
+    for (int i = 0; i < sceneScheduleCount; ++i) {
+        if (sceneSchedule[i].lower < t && t < sceneSchedule[i].upper) return i;
+    }
+    return -1;
+}
+
+namespace {
+
+// The post pass. Without a program (its load failed) the copy is drawn by the fixed pipeline.
+void postPass(float t) {
+    if (blurProgram) {
+        blurProgram->bindProgram();
+        blurProgram->setUniformInt("texture", 0);
+        blurProgram->setUniformFloat("slider", 0.0065f);
+        blurProgram->setUniformFloat("strength", 0.0f);
+        blurProgram->setUniformFloat("time", t);
+        // At exactly 183 s the uniform is left as it was.
+        if (t < 183.0f) {
+            blurProgram->setUniformFloat("glitch", 0.0f);
+        } else if (t > 183.0f) {
+            blurProgram->setUniformFloat("glitch", SpectrumBands[4] * 40.0f);
+        }
+    }
+    drawScreenCopy(512, 512);
+    if (blurProgram) blurProgram->unbindProgram();
+}
+
+void drawOverlays(float t) {
+    if (t < 66.5f) drawIntroLayers();
+    if (125.0f < t && t < 135.0f) {
+        drawAdditiveOverlay(texGroupLogo, 1.0f - SpectrumBands[4]);
+        drawProgressBar(125.0f);
+    }
+    if (135.0f < t && t < 144.0f) drawMaskedLayer(12, 136.0f, 143.0f);
+    if (144.0f < t && t < 157.0f) drawMaskedLayer(13, 144.0f, 157.0f);
+    if (168.0f < t && t < 182.5f) drawScroller((t - 168.0f) * 190.0f);
+    fadeFromBlack(106.0f, 5.0f);
+    fadeFromBlack(135.0f, 3.0f);
+    fadeFromBlack(144.0f, 1.0f);
+    fadeFromBlack(168.0f, 3.0f);
+    fadeFromBlack(182.5f, 2.0f);
+    fadeToBlack(197.0f, 3.0f);
+    drawLetterbox();
+}
+
+}  // namespace
+
+int renderFrame() {
+    DemoTime = float(musicTimeMs() / 1000.0);
+    const float t = DemoTime;
+    setViewport(512, 512);
+    glColor3f(1.0f, 1.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    for (int i = 0; i < sceneScheduleCount; ++i) {
+        if (sceneSchedule[i].lower < t && t < sceneSchedule[i].upper) sceneSchedule[i].draw();
+    }
+    postPass(t);
+    if (t > 203.0f) return 0;
+    drawOverlays(t);
+    memcpy(SpectrumBands, musicSpectrum(), sizeof SpectrumBands);
+    return 1;
+}

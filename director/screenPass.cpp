@@ -1,0 +1,68 @@
+// screenPass.cpp
+// The second stage of every frame: the 512x512 scene region of the back buffer is copied into
+// screenTexture and drawn over the whole 800x600 window (while the blur program is current), and
+// the 2D screen mode (x 0..800 left to right, y 0..600 top to bottom) that overlays draw in.
+#include <GL/gl.h>
+
+#include <vector>
+
+#include "director/director.h"
+
+unsigned int screenTexture = 0;
+
+void createScreenTexture() {
+    glGenTextures(1, &screenTexture);
+    glBindTexture(GL_TEXTURE_2D, screenTexture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    std::vector<unsigned char> black(800 * 600 * 3, 0);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, 800, 600, 0, GL_RGB, GL_UNSIGNED_BYTE, black.data());
+}
+
+namespace {
+void beginOrtho(double farPlane) {
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0, 800, 600, 0, -1, farPlane);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+}
+}  // namespace
+
+void beginOrtho2D() { beginOrtho(1); }
+
+// The same mode with z = 0 on the far plane.
+void beginOrtho2DFarZero() { beginOrtho(0); }
+
+void endOrtho2D() {
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+}
+
+void drawScreenCopy(int width, int height) {
+    glBindTexture(GL_TEXTURE_2D, screenTexture);
+    glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, 0, 0, width, height, 0);
+    glViewport(0, 0, 800, 600);
+    beginOrtho2DFarZero();
+    glEnable(GL_TEXTURE_2D);
+    glDisable(GL_DEPTH_TEST);
+    glBindTexture(GL_TEXTURE_2D, screenTexture);
+    // Overhangs the window by 5 units left and right; the region's top row lands at the top.
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 1);
+    glVertex2f(-5, 0);
+    glTexCoord2f(0, 0);
+    glVertex2f(-5, 600);
+    glTexCoord2f(1, 0);
+    glVertex2f(805, 600);
+    glTexCoord2f(1, 1);
+    glVertex2f(805, 0);
+    glEnd();
+    endOrtho2D();
+    glEnable(GL_DEPTH_TEST);
+    glDisable(GL_TEXTURE_2D);
+}

@@ -1,0 +1,59 @@
+// geometry.h
+// Vectors and keyframe tracks, the OBJ model reader with its per-vertex normals, and the
+// immediate-mode drawing helpers that the scenes share (billboards, masked sprites, the model).
+#pragma once
+
+#include <cstdint>
+
+struct Vec3 {
+    float x, y, z;
+};
+
+// One key of a track: a value (single numbers live in x) and its time in hundredths of a second.
+struct Keyframe {
+    Vec3 value;
+    int32_t time;
+};
+
+Vec3 addVec3(Vec3 a, Vec3 b);
+Vec3 subtractVec3(Vec3 a, Vec3 b);
+void normalizeVec3(Vec3& v);  // zero (or NaN-length) vectors stay as they are
+Vec3 cosineInterpolate(const Vec3& a, const Vec3& b, float t);
+// Samples a track (ascending times, count >= 1) with the cosine ease between keys.
+Vec3 sampleKeyframes(const Keyframe* keys, int count, float time);
+
+struct ObjTriangle {
+    int32_t vertex[3];    // 1-based vertex indices as written in the file
+    int32_t texcoord[3];  // 1-based texture-coordinate indices as written
+};
+
+struct ObjGroup {
+    char* name;
+    uint32_t triangleCount;
+    uint32_t* triangleIndices;  // indices into ObjModel::triangles
+    ObjGroup* next;
+};
+
+struct ObjModel {
+    uint32_t vertexCount;
+    Vec3* vertices;        // vertexCount + 1 slots; slot 0 unused
+    Vec3* normals;         // vertexCount + 1 slots, per vertex
+    uint32_t texcoordCount;
+    float (*texcoords)[2];  // texcoordCount + 1 slots, null when there are none
+    uint32_t triangleCount;
+    ObjTriangle* triangles;
+    ObjGroup* groups;      // newest first; "default" always last
+};
+
+bool readObjModel(ObjModel& model, const char* path);
+ObjGroup* findGroup(ObjModel& model, const char* name);
+ObjGroup* findOrAddGroup(ObjModel& model, const char* name);
+void computeVertexNormals(ObjModel& model);
+
+// Whether every index of the triangle addresses a stored vertex (and texture coordinate when the
+// model has them); drawing and normals skip triangles that do not.
+bool isTriangleDrawable(const ObjModel& model, const ObjTriangle& triangle);
+
+void drawBillboard(Vec3 centre, float halfSize);
+void drawMaskedBillboard(Vec3 centre, float halfSize, int maskSlot, int spriteSlot);
+void drawModel(const ObjModel& model);

@@ -1,0 +1,125 @@
+// platform.h
+// The only interface between the portable program and the system: window and GL context, events,
+// message boxes, audio device and music stream, spectrum, PNG textures and ticks. Everything here is
+// implemented over SDL2, libmpg123, kissfft and libpng; no other folder includes their headers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// ---------------------------------------------------------------------------------------------
+// Message boxes. Styles and answers keep the values of the Windows constants the callers name.
+// ---------------------------------------------------------------------------------------------
+enum : unsigned {
+    MB_OK = 0x0,
+    MB_YESNO = 0x4,
+    MB_ICONSTOP = 0x10,
+    MB_ICONQUESTION = 0x20,
+    MB_ICONEXCLAMATION = 0x30,
+    MB_ICONINFORMATION = 0x40,
+};
+enum { IDOK = 1, IDYES = 6, IDNO = 7 };
+
+// Shows a modal box; Yes (or OK) is the Return-key default. When no box can be shown the text goes
+// to standard error and 0 is returned, which callers treat as "any other answer".
+int platformMessageBox(const char* text, const char* caption, unsigned style);
+
+// ---------------------------------------------------------------------------------------------
+// Window and GL context (one window at a time).
+// ---------------------------------------------------------------------------------------------
+bool platformInitVideo();                 // stands in for registering the window class
+void platformQuitVideo();                 // and for unregistering it
+bool platformHasDisplayMode(int width, int height, int bits);  // full-screen mode available?
+void platformShowCursor(bool show);
+bool platformCreateWindow(const char* title, int width, int height, bool fullscreen);
+bool platformCreateGlContext();           // needs the window
+bool platformMakeCurrent();               // the context on the window
+bool platformReleaseCurrent();            // no context current
+void platformDeleteGlContext();
+void platformDestroyWindow();
+void platformShowWindow();                // show, raise and focus
+void platformSwapBuffers();
+void platformDisableScreenSaver();
+bool platformWindowClientSize(int* width, int* height);
+void* platformGetProcAddress(const char* name);  // GL entry point lookup; null when absent
+
+// Window events, already translated to what the window procedure needs.
+enum PlatformEventType {
+    EVENT_NONE,
+    EVENT_QUIT,        // the quit message: ends the loop at once
+    EVENT_CLOSE,       // the close button
+    EVENT_KEY_DOWN,    // key: virtual-key code; repeats included
+    EVENT_KEY_UP,
+    EVENT_MINIMIZED,
+    EVENT_RESTORED,
+    EVENT_RESIZED,     // width, height: new client size
+    EVENT_OTHER,
+};
+struct PlatformEvent {
+    PlatformEventType type;
+    int key;
+    int width;
+    int height;
+};
+bool platformPollEvent(PlatformEvent* event);  // false when the queue is empty
+void platformPostQuit();                       // queues EVENT_QUIT
+
+// Maps an SDL keycode to the Windows virtual-key code, or -1 when it has none.
+int platformVirtualKey(int sdlKeycode);
+
+// ---------------------------------------------------------------------------------------------
+// Audio. One music stream at a time. The position is the demo's only clock: it is what is heard
+// now, in milliseconds, smooth between device callbacks and never running backwards while playing.
+// Without a device the position comes from a silent real-time clock; in offline mode (the renderer)
+// the caller sets it.
+// ---------------------------------------------------------------------------------------------
+struct MusicStream;
+
+bool audioInit(int rate);              // opens the device; false: the silent clock will be used
+void audioClose();                     // shuts the device and frees every stream
+void audioSetOffline(bool offline);    // before audioInit: never open a device, caller sets time
+MusicStream* audioStreamOpen(const unsigned char* data, long length);  // null on bad data
+int audioStreamPlay(MusicStream* stream, bool paused);  // channel number, or -1
+void audioSetPaused(int channel, bool paused);
+int audioStreamGetTime(MusicStream* stream);            // ms heard now; 0 for null
+void audioStreamSetTime(MusicStream* stream, int ms);   // seek; negative clamps to 0
+void audioSetOfflineTimeMs(long long ms);               // offline mode: the position
+void audioSetSpectrumActive(bool active);
+// 512 magnitudes 0..1 of a 1024-point FFT at the current position; all zero while inactive.
+const float* audioGetSpectrum();
+// Whether audioInit opened a real device (false: silent clock or offline).
+bool audioHasDevice();
+
+// Pure spectrum of 1024 mono samples (-1..1): Hann window, 512 magnitudes; a full-scale sine on a
+// bin gives about 1.0 there. Used by the stream above and by tools that analyse the music.
+void computeSpectrum(const float* samples1024, float* magnitudes512);
+
+// Decodes a whole MP3 block to interleaved 16-bit stereo at its own rate (tools and tests).
+// Returns false on bad data; frames receives the number of sample frames.
+bool decodeMp3(const unsigned char* data, long length, int16_t** pcm, long* frames, int* rate,
+               int* channels);
+
+// ---------------------------------------------------------------------------------------------
+// PNG textures: our own pngBind over libpng.
+// ---------------------------------------------------------------------------------------------
+enum { PNG_BUILDMIPMAPS = -1, PNG_ALPHA = -2 };
+struct pngInfo {
+    unsigned int Width;
+    unsigned int Height;
+    unsigned int Depth;
+    unsigned int Alpha;
+};
+// Decodes the file into a new GL texture (mipmaps built, wrap and filters set) and returns its name,
+// or 0 for a file that cannot be opened or decoded, leaving no texture behind. Prints nothing.
+unsigned int pngBind(const char* filename, int mipmap, int trans, pngInfo* info, int wrapst,
+                     int minfilter, int magfilter);
+
+// Decodes PNG bytes to 8-bit RGB or RGBA rows (top row first). False on any decoding error.
+// pixels is malloc'ed and owned by the caller.
+bool decodePng(const unsigned char* bytes, size_t size, unsigned char** pixels, unsigned* width,
+               unsigned* height, bool* hasAlpha);
+
+// ---------------------------------------------------------------------------------------------
+// Time for profiling and for the silent clock only; the picture takes its time from the music.
+// ---------------------------------------------------------------------------------------------
+double platformSeconds();

@@ -1,0 +1,208 @@
+// sdlWindow.cpp
+// The window, GL context, events and message boxes over SDL2. One window and one context at a
+// time, as the display window needs; full screen uses an 800x600 display mode when one exists.
+#include <SDL2/SDL.h>
+
+#include <cstdio>
+
+#include "platform/platform.h"
+
+namespace {
+
+SDL_Window* window = nullptr;
+SDL_GLContext context = nullptr;
+bool videoReady = false;
+
+SDL_MessageBoxFlags boxFlags(unsigned style) {
+    switch (style & 0xF0) {
+    case MB_ICONSTOP: return SDL_MESSAGEBOX_ERROR;
+    case MB_ICONEXCLAMATION: return SDL_MESSAGEBOX_WARNING;
+    default: return SDL_MESSAGEBOX_INFORMATION;
+    }
+}
+
+}  // namespace
+
+int platformMessageBox(const char* text, const char* caption, unsigned style) {
+    SDL_MessageBoxButtonData buttons[2];
+    int count = 0;
+    if ((style & 0xF) == MB_YESNO) {
+        // SDL lists buttons right to left on X11; Yes is the Return default, No the Escape one.
+        buttons[0] = {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, IDNO, "No"};
+        buttons[1] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, IDYES, "Yes"};
+        count = 2;
+    } else {
+        buttons[0] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT,
+                      IDOK, "OK"};
+        count = 1;
+    }
+    SDL_MessageBoxData data = {};
+    data.flags = boxFlags(style);
+    data.window = nullptr;
+    data.title = caption;
+    data.message = text;
+    data.numbuttons = count;
+    data.buttons = buttons;
+    int answer = 0;
+    if (SDL_ShowMessageBox(&data, &answer) != 0 || answer < 0) {
+        fprintf(stderr, "%s: %s\n", caption, text);
+        return 0;
+    }
+    return answer;
+}
+
+bool platformInitVideo() {
+    if (videoReady) return true;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    videoReady = true;
+    return true;
+}
+
+void platformQuitVideo() {
+    if (!videoReady) return;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    videoReady = false;
+}
+
+bool platformHasDisplayMode(int width, int height, int bits) {
+    if (!videoReady) return false;
+    int count = SDL_GetNumDisplayModes(0);
+    for (int i = 0; i < count; ++i) {
+        SDL_DisplayMode mode;
+        if (SDL_GetDisplayMode(0, i, &mode) != 0) continue;
+        int modeBits = SDL_BITSPERPIXEL(mode.format);
+        if (mode.w == width && mode.h == height && (modeBits >= 24 || modeBits >= bits)) return true;
+    }
+    return false;
+}
+
+void platformShowCursor(bool show) { SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE); }
+
+bool platformCreateWindow(const char* title, int width, int height, bool fullscreen) {
+    if (!videoReady || window) return false;
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+    if (fullscreen) flags |= SDL_WINDOW_FULLSCREEN;
+    int x = fullscreen ? 0 : SDL_WINDOWPOS_CENTERED;
+    int y = fullscreen ? 0 : SDL_WINDOWPOS_CENTERED;
+    window = SDL_CreateWindow(title, x, y, width, height, flags);
+    if (!window) return false;
+    if (fullscreen) {
+        SDL_DisplayMode mode = {};
+        mode.w = width;
+        mode.h = height;
+        SDL_DisplayMode closest;
+        if (SDL_GetClosestDisplayMode(0, &mode, &closest)) SDL_SetWindowDisplayMode(window, &closest);
+    }
+    return true;
+}
+
+bool platformCreateGlContext() {
+    if (!window) return false;
+    context = SDL_GL_CreateContext(window);
+    return context != nullptr;
+}
+
+bool platformMakeCurrent() { return window && context && SDL_GL_MakeCurrent(window, context) == 0; }
+
+bool platformReleaseCurrent() { return SDL_GL_MakeCurrent(window, nullptr) == 0; }
+
+void platformDeleteGlContext() {
+    if (context) SDL_GL_DeleteContext(context);
+    context = nullptr;
+}
+
+void platformDestroyWindow() {
+    if (window) SDL_DestroyWindow(window);
+    window = nullptr;
+}
+
+void platformShowWindow() {
+    if (!window) return;
+    SDL_ShowWindow(window);
+    SDL_RaiseWindow(window);
+}
+
+void platformSwapBuffers() {
+    if (window) SDL_GL_SwapWindow(window);
+}
+
+void platformDisableScreenSaver() { SDL_DisableScreenSaver(); }
+
+bool platformWindowClientSize(int* width, int* height) {
+    if (!window) return false;
+    SDL_GL_GetDrawableSize(window, width, height);
+    return true;
+}
+
+void* platformGetProcAddress(const char* name) { return SDL_GL_GetProcAddress(name); }
+
+int platformVirtualKey(int keycode) {
+    if (keycode >= SDLK_a && keycode <= SDLK_z) return 'A' + (keycode - SDLK_a);
+    if (keycode >= SDLK_0 && keycode <= SDLK_9) return '0' + (keycode - SDLK_0);
+    if (keycode >= SDLK_F1 && keycode <= SDLK_F12) return 112 + (keycode - SDLK_F1);
+    switch (keycode) {
+    case SDLK_ESCAPE: return 27;
+    case SDLK_RETURN: return 13;
+    case SDLK_SPACE: return 32;
+    case SDLK_TAB: return 9;
+    case SDLK_BACKSPACE: return 8;
+    case SDLK_LEFT: return 37;
+    case SDLK_UP: return 38;
+    case SDLK_RIGHT: return 39;
+    case SDLK_DOWN: return 40;
+    case SDLK_LSHIFT:
+    case SDLK_RSHIFT: return 16;
+    case SDLK_LCTRL:
+    case SDLK_RCTRL: return 17;
+    default: return -1;
+    }
+}
+
+bool platformPollEvent(PlatformEvent* event) {
+    SDL_Event e;
+    if (!SDL_PollEvent(&e)) return false;
+    *event = {EVENT_OTHER, 0, 0, 0};
+    switch (e.type) {
+    case SDL_QUIT: event->type = EVENT_QUIT; break;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+        // Keys pressed with Alt held were system keys and are not recorded.
+        if (e.key.keysym.mod & KMOD_ALT) break;
+        event->key = platformVirtualKey(e.key.keysym.sym);
+        if (event->key < 0) break;
+        event->type = e.type == SDL_KEYDOWN ? EVENT_KEY_DOWN : EVENT_KEY_UP;
+        break;
+    case SDL_WINDOWEVENT:
+        switch (e.window.event) {
+        case SDL_WINDOWEVENT_CLOSE: event->type = EVENT_CLOSE; break;
+        case SDL_WINDOWEVENT_MINIMIZED: event->type = EVENT_MINIMIZED; break;
+        case SDL_WINDOWEVENT_RESTORED: event->type = EVENT_RESTORED; break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            event->type = EVENT_RESIZED;
+            event->width = e.window.data1;
+            event->height = e.window.data2;
+            break;
+        default: break;
+        }
+        break;
+    default: break;
+    }
+    return true;
+}
+
+void platformPostQuit() {
+    SDL_Event e = {};
+    e.type = SDL_QUIT;
+    SDL_PushEvent(&e);
+}
+
+double platformSeconds() {
+    static const Uint64 start = SDL_GetPerformanceCounter();
+    return double(SDL_GetPerformanceCounter() - start) / double(SDL_GetPerformanceFrequency());
+}

@@ -1,0 +1,5 @@
+// acidSphere.cpp
+// Scene placeholder: draws nothing until the scene is built.
+#include "scenes/scenes.h"
+
+void drawAcidSphereScene() {}

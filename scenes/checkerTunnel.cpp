@@ -1,0 +1,5 @@
+// checkerTunnel.cpp
+// Scene placeholder: draws nothing until the scene is built.
+#include "scenes/scenes.h"
+
+void drawTunnelScene() {}

@@ -1,0 +1,5 @@
+// spriteKnots.cpp
+// Scene placeholder: draws nothing until the scene is built.
+#include "scenes/scenes.h"
+
+void drawKnotsScene() {}

@@ -1,0 +1,5 @@
+// starDome.cpp
+// Scene placeholder: draws nothing until the scene is built.
+#include "scenes/scenes.h"
+
+void drawStarDomeScene() {}

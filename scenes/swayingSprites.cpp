@@ -1,0 +1,5 @@
+// swayingSprites.cpp
+// Scene placeholder: draws nothing until the scene is built.
+#include "scenes/scenes.h"
+
+void drawSwayingSpritesScene() {}

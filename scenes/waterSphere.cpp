@@ -1,0 +1,6 @@
+// waterSphere.cpp
+// Scene placeholder: draws nothing until the scene is built.
+#include "scenes/scenes.h"
+
+void drawWaterSphereScene() {}
+void drawIntroLayers() {}
