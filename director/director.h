@@ -22,6 +22,15 @@ int renderFrame();  // 1 to go on, 0 when the presentation is over (frame not to
 void setViewport(int width, int height);
 // The row of the schedule whose window holds t, or -1 (no scene).
 int sceneIndexAt(float t);
+// The timed overlays drawn at t (fades and letterbox are drawn on every frame).
+enum OverlayFlag {
+    OVERLAY_INTRO = 1,       // the twelve intro pictures
+    OVERLAY_LOGO = 2,        // group logo and progress bar
+    OVERLAY_KEEP = 4,        // the "keep" picture
+    OVERLAY_MEANWHILE = 8,   // the "meanwhile" picture
+    OVERLAY_SCROLLER = 16,
+};
+unsigned overlaysAt(float t);
 
 float linearRamp(float start, float end, float t);
 

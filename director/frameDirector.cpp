@@ -36,6 +36,16 @@ int sceneIndexAt(float t) {
     return -1;
 }
 
+unsigned overlaysAt(float t) {
+    unsigned overlays = 0;
+    if (t < 66.5f) overlays |= OVERLAY_INTRO;
+    if (125.0f < t && t < 135.0f) overlays |= OVERLAY_LOGO;
+    if (135.0f < t && t < 144.0f) overlays |= OVERLAY_KEEP;
+    if (144.0f < t && t < 157.0f) overlays |= OVERLAY_MEANWHILE;
+    if (168.0f < t && t < 182.5f) overlays |= OVERLAY_SCROLLER;
+    return overlays;
+}
+
 namespace {
 
 // The post pass. Without a program (its load failed) the copy is drawn by the fixed pipeline.
@@ -58,14 +68,15 @@ void postPass(float t) {
 }
 
 void drawOverlays(float t) {
-    if (t < 66.5f) drawIntroLayers();
-    if (125.0f < t && t < 135.0f) {
+    unsigned overlays = overlaysAt(t);
+    if (overlays & OVERLAY_INTRO) drawIntroLayers();
+    if (overlays & OVERLAY_LOGO) {
         drawAdditiveOverlay(texGroupLogo, 1.0f - SpectrumBands[4]);
         drawProgressBar(125.0f);
     }
-    if (135.0f < t && t < 144.0f) drawMaskedLayer(12, 136.0f, 143.0f);
-    if (144.0f < t && t < 157.0f) drawMaskedLayer(13, 144.0f, 157.0f);
-    if (168.0f < t && t < 182.5f) drawScroller((t - 168.0f) * 190.0f);
+    if (overlays & OVERLAY_KEEP) drawMaskedLayer(12, 136.0f, 143.0f);
+    if (overlays & OVERLAY_MEANWHILE) drawMaskedLayer(13, 144.0f, 157.0f);
+    if (overlays & OVERLAY_SCROLLER) drawScroller((t - 168.0f) * 190.0f);
     fadeFromBlack(106.0f, 5.0f);
     fadeFromBlack(135.0f, 3.0f);
     fadeFromBlack(144.0f, 1.0f);
@@ -83,9 +94,8 @@ int renderFrame() {
     setViewport(512, 512);
     glColor3f(1.0f, 1.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    for (int i = 0; i < sceneScheduleCount; ++i) {
-        if (sceneSchedule[i].lower < t && t < sceneSchedule[i].upper) sceneSchedule[i].draw();
-    }
+    int scene = sceneIndexAt(t);  // the windows never overlap: at most one scene runs
+    if (scene >= 0) sceneSchedule[scene].draw();
     postPass(t);
     if (t > 203.0f) return 0;
     drawOverlays(t);

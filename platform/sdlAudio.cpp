@@ -271,6 +271,7 @@ int audioStreamGetTime(MusicStream* stream) {
     if (!stream) return 0;
     std::lock_guard<std::mutex> guard(lock);
     if (stream != current) return 0;
+    if (offline) return int(offlineMs);
     return int(heardFrameLocked(platformSeconds()) * 1000 / kRate);
 }
 

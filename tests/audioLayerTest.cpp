@@ -1,0 +1,183 @@
+// audioLayerTest.cpp
+// The music stream on real MP3 data made by LAME: decoding, exact seeking, the spectrum bands the
+// picture reads, and the clock with the dummy device and without any device.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <thread>
+
+#include "platform/platform.h"
+#include "tests/mp3TestData.h"
+
+namespace {
+
+int peakBand(const float* spectrum) {
+    return int(std::max_element(spectrum, spectrum + 512) - spectrum);
+}
+
+// A chirp has different content at every position, so a seek that is off shows in the spectrum.
+float chirp(long i) {
+    double t = double(i) / 44100.0;
+    return float(0.6 * std::sin(2.0 * M_PI * (200.0 * t + 400.0 * t * t)));
+}
+
+class OfflineStream : public ::testing::Test {
+protected:
+    void SetUp() override {
+        audioSetOffline(true);
+        audioSetSpectrumActive(true);
+    }
+    void TearDown() override {
+        audioClose();
+        audioSetOffline(false);
+    }
+};
+
+}  // namespace
+
+TEST(Mp3Decoding, LengthRateAndChannelsMatchTheEncodedSignal) {
+    std::vector<unsigned char> mp3 = encodeToneMp3(2.0, 440.0, 0.5);
+    int16_t* pcm = nullptr;
+    long frames = 0;
+    int rate = 0, channels = 0;
+    ASSERT_TRUE(decodeMp3(mp3.data(), long(mp3.size()), &pcm, &frames, &rate, &channels));
+    EXPECT_EQ(rate, 44100);
+    EXPECT_EQ(channels, 2);
+    // Gapless decoding drops the encoder's delay and padding.
+    EXPECT_NEAR(frames, 88200, 1152);
+    int16_t peak = 0;
+    for (long i = 0; i < frames * 2; ++i) peak = std::max<int16_t>(peak, int16_t(std::abs(pcm[i])));
+    EXPECT_NEAR(peak, 16384, 1500);
+    free(pcm);
+}
+
+TEST(Mp3Decoding, RejectsDataWithoutMpegAudio) {
+    std::vector<unsigned char> noise(20000);
+    unsigned state = 7;
+    for (unsigned char& b : noise) b = (unsigned char)((state = state * 1103515245u + 12345u) >> 24);
+    int16_t* pcm = nullptr;
+    long frames = 0;
+    int rate = 0, channels = 0;
+    const unsigned char empty[1] = {0};
+    EXPECT_FALSE(decodeMp3(empty, 0, &pcm, &frames, &rate, &channels));
+    EXPECT_EQ(audioStreamOpen(empty, 1), nullptr);
+    // Random bytes may or may not resync on a fake frame header; either way nothing may crash.
+    MusicStream* s = audioStreamOpen(noise.data(), long(noise.size()));
+    if (s) audioStreamPlay(s, false);
+    audioClose();
+}
+
+TEST(Spectrum, FullScaleSineReadsAboutOneInItsBin) {
+    float samples[1024], magnitudes[512];
+    for (int i = 0; i < 1024; ++i) samples[i] = std::sin(2.0f * float(M_PI) * 19.0f * float(i) / 1024.0f);
+    computeSpectrum(samples, magnitudes);
+    EXPECT_EQ(peakBand(magnitudes), 19);
+    EXPECT_NEAR(magnitudes[19], 1.0f, 0.02f);
+    EXPECT_LT(magnitudes[40], 0.01f);
+}
+
+TEST_F(OfflineStream, TonesPeakInTheBandsThePictureReads) {
+    std::vector<unsigned char> low = encodeToneMp3(1.0, 190.0, 0.8);
+    std::vector<unsigned char> high = encodeToneMp3(1.0, 818.0 + 21.5, 0.8);
+    MusicStream* s = audioStreamOpen(low.data(), long(low.size()));
+    ASSERT_NE(s, nullptr);
+    audioStreamPlay(s, false);
+    audioSetOfflineTimeMs(500);
+    EXPECT_EQ(peakBand(audioGetSpectrum()), 4);
+    EXPECT_GT(audioGetSpectrum()[4], 0.3f);
+    audioClose();
+    s = audioStreamOpen(high.data(), long(high.size()));
+    ASSERT_NE(s, nullptr);
+    audioStreamPlay(s, false);
+    audioSetOfflineTimeMs(500);
+    EXPECT_EQ(peakBand(audioGetSpectrum()), 19);
+}
+
+TEST_F(OfflineStream, SpectrumAtAPositionMatchesTheDecodedSamplesThere) {
+    std::vector<unsigned char> mp3 = encodeTestMp3(3 * 44100, chirp);
+    int16_t* pcm = nullptr;
+    long frames = 0;
+    int rate = 0, channels = 0;
+    ASSERT_TRUE(decodeMp3(mp3.data(), long(mp3.size()), &pcm, &frames, &rate, &channels));
+    MusicStream* s = audioStreamOpen(mp3.data(), long(mp3.size()));
+    ASSERT_NE(s, nullptr);
+    audioStreamPlay(s, false);
+    for (int ms : {2000, 137, 1500, 2713}) {  // backwards too: every seek must land exactly
+        audioSetOfflineTimeMs(ms);
+        EXPECT_EQ(audioStreamGetTime(s), ms);
+        long frame = long(ms) * 44100 / 1000;
+        float mono[1024], expected[512];
+        for (int i = 0; i < 1024; ++i) mono[i] = (pcm[2 * (frame + i)] + pcm[2 * (frame + i) + 1]) / 65536.0f;
+        computeSpectrum(mono, expected);
+        const float* got = audioGetSpectrum();
+        float worst = 0;
+        for (int k = 0; k < 512; ++k) worst = std::max(worst, std::fabs(got[k] - expected[k]));
+        EXPECT_LT(worst, 1e-5f) << "at " << ms << " ms";
+    }
+    free(pcm);
+}
+
+TEST_F(OfflineStream, PastTheEndTheClockGoesOnOverSilence) {
+    std::vector<unsigned char> mp3 = encodeToneMp3(1.0, 190.0, 0.8);
+    MusicStream* s = audioStreamOpen(mp3.data(), long(mp3.size()));
+    ASSERT_NE(s, nullptr);
+    audioStreamPlay(s, false);
+    audioSetOfflineTimeMs(5000);
+    EXPECT_EQ(audioStreamGetTime(s), 5000);
+    const float* spectrum = audioGetSpectrum();
+    EXPECT_EQ(*std::max_element(spectrum, spectrum + 512), 0.0f);
+}
+
+TEST(SilentClock, RunsInRealTimeAndSeeksWithoutAnyDevice) {
+    audioClose();
+    audioSetOffline(false);
+    MusicStream* s = audioStreamOpen(nullptr, 0);  // no music at all: a clock over silence
+    ASSERT_NE(s, nullptr);
+    int channel = audioStreamPlay(s, true);
+    audioSetPaused(channel, false);
+    EXPECT_FALSE(audioHasDevice());
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    int t = audioStreamGetTime(s);
+    EXPECT_GE(t, 180);
+    EXPECT_LT(t, 1000);
+    audioStreamSetTime(s, 100000);
+    EXPECT_GE(audioStreamGetTime(s), 100000);
+    EXPECT_LT(audioStreamGetTime(s), 100100);
+    audioStreamSetTime(s, -500);  // a negative target clamps to the start
+    EXPECT_LT(audioStreamGetTime(s), 50);
+    audioClose();
+}
+
+TEST(DeviceClock, PositionIsMonotonicSmoothAndFollowsSeeks) {
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    audioSetOffline(false);
+    if (!audioInit(44100)) GTEST_SKIP() << "no audio driver available";
+    std::vector<unsigned char> mp3 = encodeToneMp3(4.0, 440.0, 0.3);
+    MusicStream* s = audioStreamOpen(mp3.data(), long(mp3.size()));
+    ASSERT_NE(s, nullptr);
+    int channel = audioStreamPlay(s, true);
+    audioSetPaused(channel, false);
+    double start = platformSeconds();
+    int previous = audioStreamGetTime(s);
+    int largestStep = 0;
+    while (platformSeconds() - start < 1.0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        int now = audioStreamGetTime(s);
+        ASSERT_GE(now, previous) << "the clock ran backwards";
+        largestStep = std::max(largestStep, now - previous);
+        previous = now;
+    }
+    // About one second has been heard; steps are small, not whole device buffers at once.
+    EXPECT_GT(previous, 700);
+    EXPECT_LT(previous, 1100);
+    EXPECT_LT(largestStep, 20);
+    audioStreamSetTime(s, 3000);
+    EXPECT_EQ(audioStreamGetTime(s), 3000);  // held at the target until new audio is heard
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    int after = audioStreamGetTime(s);
+    EXPECT_GE(after, 3000);
+    EXPECT_LT(after, 3400);
+    audioClose();
+}

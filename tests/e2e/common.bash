@@ -1,0 +1,95 @@
+# common.bash: shared steps of the whole-program tests. Sourced by each tests/e2e/*.sh with
+# $1 = build folder, $2 = source folder. Starts a private Xvfb (800x600, the one display mode a
+# full-screen switch can use) and cleans up every process it started.
+set -u
+build=$1
+source_dir=$2
+work=$(mktemp -d)
+demo_pid=""
+xvfb_pid=""
+
+cleanup() {
+  [ -n "$demo_pid" ] && kill -9 "$demo_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  for f in "$work"/stdout "$work"/stderr; do [ -f "$f" ] && { echo "--- $f"; tail -20 "$f"; } >&2; done
+  exit 1
+}
+
+start_x() {
+  local d
+  for d in $(seq 40 99); do
+    [ -e "/tmp/.X11-unix/X$d" ] || [ -e "/tmp/.X$d-lock" ] && continue
+    Xvfb ":$d" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    export DISPLAY=":$d"
+    for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
+    kill "$xvfb_pid" 2>/dev/null
+  done
+  fail "no Xvfb display could be started"
+}
+
+# Starts the demo in folder $1 with the dummy audio driver.
+start_demo() {
+  (cd "$1" && exec env SDL_AUDIODRIVER=dummy "$build/kestrane" >"$work/stdout" 2>"$work/stderr") &
+  demo_pid=$!
+}
+
+# The id of the top-level window named exactly $1 (SDL's message boxes included), waiting up to
+# $2 seconds (default 20).
+wait_window() {
+  local id
+  for _ in $(seq $(( ${2:-20} * 10 ))); do
+    id=$(xwininfo -root -tree 2>/dev/null | grep -F "\"$1\"" | awk '{print $1}' | head -1)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    kill -0 "$demo_pid" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+
+# Answers the start question: Return = Yes (full screen), Escape = No (windowed).
+answer_start_question() {
+  local box
+  box=$(wait_window "Start FullScreen?") || fail "the start question was not shown"
+  xdotool key --window "$box" "$1"
+}
+
+# Waits up to $1 seconds for the demo to end and checks its exit code is 0.
+expect_exit_zero() {
+  local rc
+  for _ in $(seq $(( $1 * 10 ))); do
+    kill -0 "$demo_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$demo_pid" 2>/dev/null && fail "the demo did not end within $1 s"
+  wait "$demo_pid"
+  rc=$?
+  demo_pid=""
+  [ "$rc" -eq 0 ] || fail "exit code $rc, expected 0"
+}
+
+# Focuses window $1 and types keys through XTEST, as a user would.
+press_keys() {
+  local id=$1
+  shift
+  xdotool windowfocus --sync "$id" 2>/dev/null || xdotool windowfocus "$id"
+  xdotool key "$@"
+}
+
+client_size() { xwininfo -id "$1" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}'; }
+
+# A working folder with every data file but the ones named (relative to data/).
+make_data_folder() {
+  local dir=$work/run
+  mkdir -p "$dir"
+  cp -r "$source_dir/data" "$dir/"
+  local f
+  for f in "$@"; do rm -rf "${dir:?}/data/$f"; done
+  echo "$dir"
+}
