@@ -1,5 +1,71 @@
 // spriteKnots.cpp
-// Scene placeholder: draws nothing until the scene is built.
+// 135 to 144 s: three closed space curves, each traced by 6000 green-tinted glow sprites, tumble
+// slowly together in front of the camera while the sprites pulse in size. 18,000 billboards a
+// frame, the heaviest scene of the run.
+#include <GL/gl.h>
+
+#include <cmath>
+
+#include "assets/assets.h"
+#include "director/director.h"
 #include "scenes/scenes.h"
 
-void drawKnotsScene() {}
+namespace {
+
+enum { KNOT_SPRITES = 6000 };
+
+float sinf32(double a) { return float(std::sin(a)); }
+float cosf32(double a) { return float(std::cos(a)); }
+
+// Point i of the knot with shape factors a, b, c. The curve parameter steps by 6.28 / 60 (not
+// 2 pi / 60), so the beads of successive laps lie side by side.
+Vec3 knotPoint(int i, float a, float b, float c) {
+    const float u = float(i * 6.28 / 60.0);
+    const float u3 = 3.0f * u;
+    const float u4 = 4.0f * u;
+    const double uu = double(u);
+    Vec3 p;
+    p.x = 3.0f * (a * (cosf32(uu) + cosf32(u3)) + cosf32(2.0 * uu) + cosf32(u4));
+    p.y = 3.0f * (b * sinf32(uu) + 10.0f * sinf32(u3));
+    p.z = 3.0f * (4.0f * sinf32(u4) + c * sinf32(u3) * sinf32(2.5 * uu) - 2.0f * sinf32(6.0 * uu));
+    return p;
+}
+
+}  // namespace
+
+float knotRotationAngle(float t) { return 2.0f * t + 500.0f; }
+
+float knotSpriteHalfSize(int i, float t) {
+    const float argument = float(1.4 * double(t) + i);
+    return float(0.6 + 0.4 + 0.2 * double(sinf32(argument)));
+}
+
+void drawSpriteKnot(float a, float b, float c, int textureSlot) {
+    const float t = DemoTime;
+    // No camera: the eye stays at the origin looking down -z; every knot gets this same transform.
+    glLoadIdentity();
+    glTranslatef(0.0f, 0.0f, -20.0f);
+    glRotatef(knotRotationAngle(t), 1.0f, 0.0f, 1.0f);
+
+    glColor3f(1.0f, 1.0f, 1.0f);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, sceneTextures[textureSlot]);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    glDepthMask(GL_FALSE);
+    glColor4f(0.3f, 0.5f, 0.3f, 0.8f);
+
+    Vec3 points[KNOT_SPRITES];
+    for (int i = 0; i < KNOT_SPRITES; ++i) points[i] = knotPoint(i, a, b, c);
+    for (int i = 0; i < KNOT_SPRITES; ++i) drawBillboard(points[i], knotSpriteHalfSize(i, t));
+
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    glDepthMask(GL_TRUE);
+    glDisable(GL_BLEND);
+}
+
+void drawKnotsScene() {
+    drawSpriteKnot(5.0f, 8.0f, 15.0f, texDotSprite);
+    drawSpriteKnot(8.0f, 5.0f, 18.0f, texDotSprite2);
+    drawSpriteKnot(10.0f, 6.0f, 12.0f, texDotSprite3);
+}
