@@ -1,5 +1,181 @@
-// pngTexture.cpp (placeholder until the PNG loader is built: every load fails)
+// pngTexture.cpp
+// pngBind over libpng: every colour type and bit depth is expanded to 8-bit RGB, or RGBA when the
+// file has alpha or a tRNS chunk, and uploaded with its mipmap chain. Any fault in the file gives
+// 0 and leaves no texture behind; libpng's errors and warnings are silenced (pictures fail quietly).
+// Known limit: pictures wider or taller than 16384 pixels are refused.
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <png.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
 #include "platform/platform.h"
 
-unsigned int pngBind(const char*, int, int, pngInfo*, int, int, int) { return 0; }
-bool decodePng(const unsigned char*, size_t, unsigned char**, unsigned*, unsigned*, bool*) { return false; }
+namespace {
+
+const png_uint_32 largestSide = 16384;
+
+struct MemoryReader {
+    const unsigned char* bytes;
+    size_t size;
+    size_t offset;
+};
+
+void readFromMemory(png_structp png, png_bytep out, size_t length) {
+    MemoryReader* reader = static_cast<MemoryReader*>(png_get_io_ptr(png));
+    if (length > reader->size - reader->offset) png_error(png, "truncated");
+    memcpy(out, reader->bytes + reader->offset, length);
+    reader->offset += length;
+}
+
+// Errors return to the setjmp point without printing; warnings are dropped.
+void silentError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void silentWarning(png_structp, png_const_charp) {}
+
+struct DecodedImage {
+    unsigned char* pixels;  // malloc'ed rows, top row first, 3 or 4 bytes per pixel
+    png_uint_32 width;
+    png_uint_32 height;
+    int fileBitDepth;
+    bool hasAlpha;
+};
+
+// Everything touched after setjmp lives in the caller's storage or behind volatile, so a
+// longjmp out of libpng finds the values it needs to clean up.
+bool decodeImage(const unsigned char* bytes, size_t size, DecodedImage* out) {
+    if (!bytes || size < 8 || png_sig_cmp(bytes, 0, 8) != 0) return false;
+    png_structp png =
+        png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, silentError, silentWarning);
+    if (!png) return false;
+    png_infop info = png_create_info_struct(png);
+    if (!info) {
+        png_destroy_read_struct(&png, nullptr, nullptr);
+        return false;
+    }
+    MemoryReader reader = {bytes, size, 0};
+    unsigned char* volatile pixels = nullptr;
+    png_bytep* volatile rows = nullptr;
+    if (setjmp(png_jmpbuf(png))) {
+        free(pixels);
+        free(rows);
+        png_destroy_read_struct(&png, &info, nullptr);
+        return false;
+    }
+    png_set_user_limits(png, largestSide, largestSide);
+    png_set_read_fn(png, &reader, readFromMemory);
+    png_read_info(png, info);
+
+    png_uint_32 width = 0, height = 0;
+    int bitDepth = 0, colourType = 0;
+    png_get_IHDR(png, info, &width, &height, &bitDepth, &colourType, nullptr, nullptr, nullptr);
+    const bool hasAlpha =
+        (colourType & PNG_COLOR_MASK_ALPHA) != 0 || png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+    png_set_expand(png);  // palette to RGB, grey below 8 bits to 8, tRNS to an alpha channel
+    png_set_strip_16(png);
+    if ((colourType & PNG_COLOR_MASK_COLOR) == 0) png_set_gray_to_rgb(png);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+
+    const size_t channels = hasAlpha ? 4 : 3;
+    const size_t rowBytes = size_t(width) * channels;
+    if (png_get_channels(png, info) != channels || png_get_rowbytes(png, info) != rowBytes)
+        png_error(png, "unexpected layout");
+    pixels = static_cast<unsigned char*>(malloc(rowBytes * height));
+    rows = static_cast<png_bytep*>(malloc(sizeof(png_bytep) * height));
+    if (!pixels || !rows) png_error(png, "out of memory");
+    for (png_uint_32 y = 0; y < height; ++y) rows[y] = pixels + size_t(y) * rowBytes;
+    png_read_image(png, rows);
+    png_read_end(png, nullptr);  // a file cut short after its image data is still refused
+
+    free(rows);
+    png_destroy_read_struct(&png, &info, nullptr);
+    *out = {pixels, width, height, bitDepth, hasAlpha};
+    return true;
+}
+
+bool readWholeFile(const char* filename, std::vector<unsigned char>& bytes) {
+    FILE* file = filename ? fopen(filename, "rb") : nullptr;
+    if (!file) return false;
+    unsigned char chunk[65536];
+    size_t got;
+    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
+    const bool ok = !ferror(file);
+    fclose(file);
+    return ok;
+}
+
+// Drops the alpha byte of every pixel, in place.
+void stripAlpha(unsigned char* pixels, size_t pixelCount) {
+    for (size_t i = 0; i < pixelCount; ++i) memmove(pixels + i * 3, pixels + i * 4, 3);
+}
+
+}  // namespace
+
+bool decodePng(const unsigned char* bytes, size_t size, unsigned char** pixels, unsigned* width,
+               unsigned* height, bool* hasAlpha) {
+    DecodedImage image;
+    if (!decodeImage(bytes, size, &image)) return false;
+    *pixels = image.pixels;
+    *width = image.width;
+    *height = image.height;
+    *hasAlpha = image.hasAlpha;
+    return true;
+}
+
+// mipmap: 0 uploads one level, any other value (PNG_BUILDMIPMAPS) builds the whole chain, scaled
+// to powers of two by GLU. trans: PNG_ALPHA keeps the file's alpha (RGBA texture); any other value
+// uploads RGB. info, when given, gets the size, the file's bits per sample and the texture's alpha
+// bits (8 or 0).
+unsigned int pngBind(const char* filename, int mipmap, int trans, pngInfo* info, int wrapst,
+                     int minfilter, int magfilter) {
+    std::vector<unsigned char> bytes;
+    DecodedImage image;
+    if (!readWholeFile(filename, bytes) || !decodeImage(bytes.data(), bytes.size(), &image))
+        return 0;
+    bool alpha = image.hasAlpha;
+    if (alpha && trans != PNG_ALPHA) {
+        stripAlpha(image.pixels, size_t(image.width) * image.height);
+        alpha = false;
+    }
+    const GLenum format = alpha ? GL_RGBA : GL_RGB;
+
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrapst);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrapst);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minfilter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, magfilter);
+    GLint alignment = 4;
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);  // RGB rows are not padded to 4 bytes
+    bool uploaded;
+    if (mipmap != 0) {
+        uploaded = gluBuild2DMipmaps(GL_TEXTURE_2D, GLint(format), GLint(image.width),
+                                     GLint(image.height), format, GL_UNSIGNED_BYTE,
+                                     image.pixels) == 0;
+    } else {
+        glTexImage2D(GL_TEXTURE_2D, 0, GLint(format), GLsizei(image.width), GLsizei(image.height),
+                     0, format, GL_UNSIGNED_BYTE, image.pixels);
+        GLint storedWidth = 0;
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &storedWidth);
+        uploaded = storedWidth == GLint(image.width);
+    }
+    glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+    free(image.pixels);
+    if (!uploaded) {
+        glDeleteTextures(1, &name);
+        return 0;
+    }
+    if (info) {
+        info->Width = image.width;
+        info->Height = image.height;
+        info->Depth = unsigned(image.fileBitDepth);
+        info->Alpha = alpha ? 8 : 0;
+    }
+    return name;
+}
