@@ -1,0 +1,31 @@
+// default.vert
+// The screen quad of the post pass: fixed-function transform, texture coordinate of unit 0 and the
+// current colour handed on. The glitch pattern of the frame (the same for every pixel) is worked
+// out here, on four vertices, rather than in blur.frag for every pixel.
+#version 110
+
+uniform float time;    // seconds of music
+uniform float glitch;  // 0: none; grows from about 2 and is full from about 14
+
+// amount (0..1), burst (0 or 1: this pattern tears), number of bands, seed of the band pattern
+varying vec4 glitchState;
+
+float hash(float n)
+{
+    return fract(sin(n) * 43758.5453);
+}
+
+void main()
+{
+    gl_Position = ftransform();
+    gl_TexCoord[0] = gl_TextureMatrix[0] * gl_MultiTexCoord0;
+    gl_FrontColor = gl_Color;
+
+    // 20 patterns a second; one tears with a chance that grows with the value, so the effect
+    // comes in short bursts even while the value stays up.
+    float amount = smoothstep(2.0, 14.0, glitch);
+    float beat = floor(time * 20.0);
+    float burst = amount > 0.0 ? step(hash(beat * 0.731 + 0.17), amount * 0.8) : 0.0;
+    float bands = floor(mix(6.0, 30.0, hash(beat * 1.37 + 0.5)));
+    glitchState = vec4(amount, burst, bands, floor(hash(beat * 3.1 + 0.9) * 1000.0));
+}
