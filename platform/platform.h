@@ -90,6 +90,19 @@ const float* audioGetSpectrum();
 // Whether audioInit opened a real device (false: silent clock or offline).
 bool audioHasDevice();
 
+// Read-only view of the device side of the clock, for measuring it: at its latest callback (taken
+// at callbackSeconds on platformSeconds' scale) the device had consumed consumedFrames stream
+// frames and asked for bufferFrames more. callbacks counts the callbacks that played the stream.
+struct AudioClockProbe {
+    long long consumedFrames;
+    double callbackSeconds;
+    long long callbacks;
+    int bufferFrames;
+    int rate;
+};
+// False (and zeros) without a device.
+bool audioClockProbe(AudioClockProbe* probe);
+
 // Pure spectrum of 1024 mono samples (-1..1): Hann window, 512 magnitudes; a full-scale sine on a
 // bin gives about 1.0 there. Used by the stream above and by tools that analyse the music.
 void computeSpectrum(const float* samples1024, float* magnitudes512);

@@ -133,6 +133,7 @@ double anchorTime = 0;
 long long holdFrame = -1;        // seek target reported until fresh audio is heard
 long long lastReported = 0;      // for monotonic reports
 double silentBaseTime = 0;       // silent clock: anchorFrame at silentBaseTime, advancing in real time
+AudioClockProbe probeState = {};  // device side of the latest callback, for audioClockProbe
 
 void audioCallback(void*, Uint8* buffer, int bytes) {
     long frames = bytes / 4;
@@ -150,6 +151,10 @@ void audioCallback(void*, Uint8* buffer, int bytes) {
         memset(buffer, 0, size_t(bytes));
     }
     decodedFrame = start + frames;
+    probeState.consumedFrames = start;
+    probeState.callbackSeconds = now;
+    probeState.bufferFrames = int(frames);
+    ++probeState.callbacks;
     // What the speaker plays now was handed out one device buffer ago.
     long long heard = start - deviceBufferFrames;
     if (holdFrame >= 0) {
@@ -292,6 +297,14 @@ void audioStreamSetTime(MusicStream* stream, int ms) {
     anchorTime = silentBaseTime = platformSeconds();
     // With a device the target is held until the first new buffer is heard.
     holdFrame = device != 0 ? frame : -1;
+}
+
+bool audioClockProbe(AudioClockProbe* probe) {
+    std::lock_guard<std::mutex> guard(lock);
+    *probe = probeState;
+    probe->rate = kRate;
+    if (device == 0) *probe = AudioClockProbe{};
+    return device != 0;
 }
 
 void audioSetOfflineTimeMs(long long ms) {

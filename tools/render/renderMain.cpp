@@ -1,8 +1,9 @@
 // renderMain.cpp
 // kestrane-render: draws frames of the presentation offline, headless, with the same start-up and
-// the same renderFrame as the demo. The music position is set here, so each frame is a pure
-// function of its time: before every frame SpectrumBands holds the spectrum of the previous
-// frame's time. Frames of one call are drawn in time order in one GL context.
+// the same renderFrame as the demo: as PNG files (--time, --from/--to/--fps), as an MP4 video with
+// the soundtrack (--capture), or as a benchmark (--bench). The music position is set here, so each
+// frame is a pure function of its time: before every frame SpectrumBands holds the spectrum of the
+// previous frame's time. Frames of one call are drawn in time order in one GL context.
 #include <GL/gl.h>
 #include <png.h>
 
@@ -28,8 +29,12 @@ void printUsage() {
     fprintf(stderr,
             "usage: kestrane-render --time T [--time T ...] --out DIR\n"
             "       kestrane-render --from A --to B --fps N[/D] --out DIR\n"
+            "       kestrane-render --capture [--fps N|N/D] [--size WxH] [--from A --to B] [--out FILE]\n"
             "       kestrane-render --bench\n"
-            "Writes the presented 800x600 frame of each music time T (seconds) as DIR/t<T>.png.\n");
+            "Writes the presented 800x600 frame of each music time T (seconds) as DIR/t<T>.png.\n"
+            "--capture renders the frames n*D/N s of [A, B) (default 60 fps, 0 to 203 s) into an MP4\n"
+            "(H.264 and AAC, default kestrane.mp4) with the soundtrack; --size fits the picture into\n"
+            "WxH (even numbers) keeping its aspect, on black where the aspect differs.\n");
 }
 
 bool writePng(const std::string& path, const unsigned char* rgb, int width, int height) {
@@ -59,30 +64,6 @@ std::string frameName(long long ms) {
     return name;
 }
 
-}  // namespace
-
-bool openOfflineDemo() {
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    audioSetOffline(true);
-    isFullscreen = false;
-    return openDisplayWindow("Vel - Kestrane", 800, 600, 32, false);
-}
-
-int renderFrameAt(long long ms, long long previousMs) {
-    audioSetOfflineTimeMs(previousMs);
-    memcpy(SpectrumBands, musicSpectrum(), sizeof SpectrumBands);
-    audioSetOfflineTimeMs(ms);
-    return renderFrame();
-}
-
-void readFrame(unsigned char* rgb) {
-    static std::vector<unsigned char> flipped(800 * 600 * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, 800, 600, GL_RGB, GL_UNSIGNED_BYTE, flipped.data());
-    for (int y = 0; y < 600; ++y) memcpy(rgb + size_t(y) * 2400, flipped.data() + size_t(599 - y) * 2400, 2400);
-}
-
 bool parseRate(const char* text, long long* numerator, long long* denominator) {
     char* end = nullptr;
     *numerator = strtoll(text, &end, 10);
@@ -91,7 +72,70 @@ bool parseRate(const char* text, long long* numerator, long long* denominator) {
     return *end == '\0' && *numerator > 0 && *denominator > 0;
 }
 
+// kestrane-render --capture ...: parses its own options (times exact to the millisecond).
+int runCaptureCommand(int argc, char** argv) {
+    CaptureOptions options;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (arg == "--capture") continue;
+        if (!value) {
+            printUsage();
+            return 2;
+        }
+        ++i;
+        if (arg == "--fps") {
+            if (!parseFrameRate(value, &options.rate)) {
+                fprintf(stderr, "kestrane-render: bad frame rate '%s' (use N or N/D, e.g. 60 or 60000/1001)\n", value);
+                return 2;
+            }
+        } else if (arg == "--size") {
+            if (!parseFrameSize(value, &options.width, &options.height)) {
+                fprintf(stderr, "kestrane-render: bad size '%s' (use WxH with even numbers, e.g. 1600x1200)\n", value);
+                return 2;
+            }
+        } else if (arg == "--from" || arg == "--to") {
+            long long ms = 0;
+            if (!parseMilliseconds(value, &ms)) {
+                fprintf(stderr, "kestrane-render: bad time '%s' (seconds, at most three decimals)\n", value);
+                return 2;
+            }
+            (arg == "--from" ? options.fromMs : options.toMs) = ms;
+        } else if (arg == "--out") {
+            options.out = value;
+        } else {
+            printUsage();
+            return 2;
+        }
+    }
+    if (options.toMs > kPresentationEndMs) {
+        fprintf(stderr, "kestrane-render: --to %.3f is past the end of the presentation (203 s)\n",
+                double(options.toMs) / 1000.0);
+        return 2;
+    }
+    if (options.fromMs >= options.toMs) {
+        fprintf(stderr, "kestrane-render: --from must be before --to\n");
+        return 2;
+    }
+    if (options.out.empty()) {
+        printUsage();
+        return 2;
+    }
+    if (!openOfflineDemo()) {
+        fprintf(stderr, "kestrane-render: cannot open an offscreen GL window\n");
+        return 1;
+    }
+    CaptureResult result;
+    return runCapture(options, &result);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (strcmp(argv[i], "--capture") == 0) exit(runCaptureCommand(argc, argv));
+        if (strcmp(argv[i], "--startup-probe") == 0) exit(runStartupProbe());
+    }
     std::vector<double> times;
     double from = -1, to = -1;
     long long rateN = 0, rateD = 1;

@@ -1,11 +1,84 @@
 // renderTool.h
-// Pieces of the offline renderer shared by its frame writer and its benchmark.
+// Pieces of the offline renderer shared by its frame writer, its video export and its benchmark.
 #pragma once
+
+#include <csignal>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "tools/render/frameTiming.h"
 
 // Opens the demo headless (offscreen window, no audio device, caller-driven music clock).
 bool openOfflineDemo();
 // Draws the frame of music time ms, with the spectrum of previousMs; renderFrame's result.
 int renderFrameAt(long long ms, long long previousMs);
+// Draws the frame of music time ms right after the frame drawn before it: renderFrame has already
+// left that frame's spectrum in SpectrumBands, so nothing is computed twice.
+int renderNextFrameAt(long long ms);
 // Reads the 800x600 back buffer as RGB rows, top row first.
 void readFrame(unsigned char* rgb);
+// Seconds on a clock shared by every process of the machine (for start-up timing across exec).
+double monotonicSeconds();
+
+// ---------------------------------------------------------------------------------------------
+// Video export.
+// ---------------------------------------------------------------------------------------------
+const long long kPresentationEndMs = 203000;
+const char* const kMusicFile = "data/music/ivo_marenk_-_kestrane.mp3";
+
+struct CaptureOptions {
+    FrameRate rate = {60, 1};
+    long long fromMs = 0;
+    long long toMs = kPresentationEndMs;
+    int width = 0;   // 0: the native 800x600
+    int height = 0;
+    std::string out = "kestrane.mp4";
+    bool quiet = false;  // no progress bar (the benchmark)
+};
+struct CaptureResult {
+    long long frames = 0;
+    double seconds = 0;  // from the first frame to the finished file
+};
+// Renders the frames of [fromMs, toMs) into ffmpeg and writes the MP4 with the soundtrack. The demo
+// must be open. Returns the process exit code: 0 written, 1 failed, 128 + signal when interrupted;
+// on any failure nothing is left under options.out or beside it.
+int runCapture(const CaptureOptions& options, CaptureResult* result);
+
+// Writes samples [firstSample, endSample) of the music as a 44100 Hz 16-bit stereo WAV file: our
+// own decode of the same MP3 the clock plays, silence past its end. A missing or undecodable music
+// file gives silence (and *hasMusic false). False when the file cannot be written.
+bool writeSoundtrackWav(const char* path, long long firstSample, long long endSample, bool* hasMusic);
+
+// A running ffmpeg that encodes raw 800x600 rgb24 frames and the WAV into an MP4.
+struct EncoderProcess {
+    int pid = -1;
+    int input = -1;  // the pipe into its standard input
+};
+// Starts ffmpeg; false with a message when it cannot be run.
+bool startEncoder(EncoderProcess* encoder, const CaptureOptions& options, const char* wavPath,
+                  const char* mp4Path);
+// Writes one frame; false when ffmpeg has stopped reading or *stop was set by a signal handler.
+bool writeEncoderFrame(EncoderProcess* encoder, const unsigned char* rgb, size_t bytes,
+                       const volatile sig_atomic_t* stop);
+// Closes the pipe and waits; ffmpeg's exit status (0 success), or -1 when it died by a signal.
+int finishEncoder(EncoderProcess* encoder);
+// Stops ffmpeg at once and reaps it.
+void killEncoder(EncoderProcess* encoder);
+
+// Progress on standard error: a bar redrawn in place on a terminal, a line per tenth otherwise.
+struct ProgressBar {
+    long long total = 0;
+    double startSeconds = 0;
+    double lastDrawSeconds = -1;
+    int lastTenth = -1;
+    bool terminal = false;
+};
+void startProgress(ProgressBar* bar, long long total);
+void updateProgress(ProgressBar* bar, long long done);
+void finishProgress(ProgressBar* bar, long long done, const char* what);
+
 int runBenchmark();
+// Child side of the benchmark's start-up measurement: opens the demo, draws the first frame and
+// prints monotonicSeconds() when it is drawn.
+int runStartupProbe();
