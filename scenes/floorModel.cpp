@@ -30,17 +30,28 @@ Vec3 particlePosition(int i, float t) {
     return v;
 }
 
+// The floor: the 80x80 square y = -2 with the checker six times each way, corner (-40, -40) at
+// texture coordinate (6, 6) and (40, 40) at (0, 0). It is drawn as a grid of 5x5 cells rather than
+// one quad because it reaches behind the eye: Mesa fogs by |z| of the eye per vertex, and a polygon
+// whose corners lie on both sides of the eye then gets far distances mixed into its near part
+// (the whole floor turned black). Cells that small stay within fog-free range where they cross.
 void drawFloor() {
+    const int cells = 16;
+    const float step = 80.0f / cells;
     glBegin(GL_QUADS);
     glNormal3f(0.0f, -1.0f, 0.0f);
-    glTexCoord2f(6.0f, 6.0f);
-    glVertex3f(-40.0f, -2.0f, -40.0f);
-    glTexCoord2f(0.0f, 6.0f);
-    glVertex3f(40.0f, -2.0f, -40.0f);
-    glTexCoord2f(0.0f, 0.0f);
-    glVertex3f(40.0f, -2.0f, 40.0f);
-    glTexCoord2f(6.0f, 0.0f);
-    glVertex3f(-40.0f, -2.0f, 40.0f);
+    for (int row = 0; row < cells; ++row) {
+        const float z0 = -40.0f + row * step, z1 = z0 + step;
+        for (int column = 0; column < cells; ++column) {
+            const float x0 = -40.0f + column * step, x1 = x0 + step;
+            const float xs[4] = {x0, x1, x1, x0};
+            const float zs[4] = {z0, z0, z1, z1};
+            for (int k = 0; k < 4; ++k) {
+                glTexCoord2f((40.0f - xs[k]) / 80.0f * 6.0f, (40.0f - zs[k]) / 80.0f * 6.0f);
+                glVertex3f(xs[k], -2.0f, zs[k]);
+            }
+        }
+    }
     glEnd();
 }
 
