@@ -27,7 +27,8 @@ void skipLine(FILE* file) {
 // The group name of a 'g' line: the first word of the rest of the line ("default" when blank).
 void readGroupName(FILE* file, char* name) {
     char line[tokenSize];
-    if (!fgets(line, sizeof line, file) || sscanf(line, "%127s", name) != 1) strcpy(name, "default");
+    if (!fgets(line, sizeof line, file) || sscanf(line, "%127s", name) != 1)
+        strcpy(name, "default");
 }
 
 // How every corner of one face is written.

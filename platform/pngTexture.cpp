@@ -1,8 +1,7 @@
 // pngTexture.cpp
-// pngBind over libpng: every colour type and bit depth is expanded to 8-bit RGB, or RGBA when the
-// file has alpha or a tRNS chunk, and uploaded with its mipmap chain. Any fault in the file gives
-// 0 and leaves no texture behind; libpng's errors and warnings are silenced (pictures fail quietly).
-// Known limit: pictures wider or taller than 16384 pixels are refused.
+// pngBind over libpng: every colour type and bit depth becomes 8-bit RGB, or RGBA when the file has
+// alpha or tRNS, uploaded with its mipmap chain. A faulty file gives 0, leaves no texture and prints
+// nothing (libpng's messages are silenced). Known limit: sides over 16384 pixels are refused.
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <png.h>
@@ -102,7 +101,8 @@ bool readWholeFile(const char* filename, std::vector<unsigned char>& bytes) {
     if (!file) return false;
     unsigned char chunk[65536];
     size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
+    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0)
+        bytes.insert(bytes.end(), chunk, chunk + got);
     const bool ok = !ferror(file);
     fclose(file);
     return ok;
