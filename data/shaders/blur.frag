@@ -1,6 +1,7 @@
 // blur.frag
-// The final look of every frame: the scene stays crisp and its bright parts get a soft glow of
-// radius "slider" (texture units); "strength" fades the scene itself towards the blur. In glitch
+// The final look of every frame: the scene stays crisp and bright parts spread a soft glow of
+// radius "slider" (texture units) into darker surroundings; "strength" fades the scene itself
+// towards the blur. In glitch
 // bursts (worked out per frame by default.vert) horizontal bands tear sideways and colours split.
 #version 110
 
@@ -58,9 +59,10 @@ void main()
 
     vec3 blurred = (scene + t1 + t2 + t3 + t4) * 0.2;
     vec3 base = mix(scene, blurred, strength);
+    // The glow only spreads light from brighter surroundings into darker pixels: flat areas,
+    // blacks away from light and the highlights themselves keep their exact value.
     vec3 glow = (brightPart(t1) + brightPart(t2) + brightPart(t3) + brightPart(t4)) * 0.25;
-    // Screen blend: the glow lifts what is darker than itself and never clips the highlights.
-    vec3 colour = base + glow * 0.55 * (1.0 - base);
+    vec3 colour = base + max(glow - base, 0.0) * 0.7;
 
     gl_FragColor = vec4(colour * gl_Color.rgb, 1.0);
 }
