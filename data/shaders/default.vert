@@ -5,7 +5,7 @@
 #version 110
 
 uniform float time;    // seconds of music
-uniform float glitch;  // 0: none; grows from about 2 and is full from about 14
+uniform float glitch;  // 0: none; grows from 2, full from 7 (band 4 x 40 of the music peaks near 7)
 
 // amount (0..1), burst (0 or 1: this pattern tears), number of bands, seed of the band pattern
 varying vec4 glitchState;
@@ -23,7 +23,7 @@ void main()
 
     // 20 patterns a second; one tears with a chance that grows with the value, so the effect
     // comes in short bursts even while the value stays up.
-    float amount = smoothstep(2.0, 14.0, glitch);
+    float amount = smoothstep(2.0, 7.0, glitch);
     float beat = floor(time * 20.0);
     float burst = amount > 0.0 ? step(hash(beat * 0.731 + 0.17), amount * 0.8) : 0.0;
     float bands = floor(mix(6.0, 30.0, hash(beat * 1.37 + 0.5)));

@@ -2,10 +2,11 @@
 // Fetches the 42 ARB shader entry points through the GL proc-address lookup (once per process),
 // tests the driver's extension string, and runs the extension check of every program constructor.
 // The extension test is a plain substring search, so a longer name also matches a shorter one.
+#include "external/qrx/shaderEntryPoints.h"
+
 #include <cstdio>
 #include <cstring>
 
-#include "external/qrx/shaderEntryPoints.h"
 #include "platform/platform.h"
 
 bool shaderEntryPointsReady = false;
@@ -59,8 +60,8 @@ bool loadShaderEntryPoints() {
     if (shaderEntryPointsReady) return true;
     bool all = true;
     // Every lookup is made and stored, even after one has failed.
-#define QRX_FETCH_ENTRY_POINT(type, name)                                  \
-    qrx::name = reinterpret_cast<type>(procAddressLookup(#name));          \
+#define QRX_FETCH_ENTRY_POINT(type, name)                         \
+    qrx::name = reinterpret_cast<type>(procAddressLookup(#name)); \
     all = all && qrx::name != nullptr;
     QRX_ENTRY_POINTS(QRX_FETCH_ENTRY_POINT)
 #undef QRX_FETCH_ENTRY_POINT

@@ -17,50 +17,49 @@ namespace qrx {
 
 // Every entry point as X(pointer type, GL name), in lookup order: the 3 vertex-shader ones, then
 // the 39 shader-object ones.
-#define QRX_ENTRY_POINTS(X) \
-    X(PFNGLBINDATTRIBLOCATIONARBPROC, glBindAttribLocationARB) \
-    X(PFNGLGETACTIVEATTRIBARBPROC, glGetActiveAttribARB) \
-    X(PFNGLGETATTRIBLOCATIONARBPROC, glGetAttribLocationARB) \
-    X(PFNGLDELETEOBJECTARBPROC, glDeleteObjectARB) \
-    X(PFNGLGETHANDLEARBPROC, glGetHandleARB) \
-    X(PFNGLDETACHOBJECTARBPROC, glDetachObjectARB) \
-    X(PFNGLCREATESHADEROBJECTARBPROC, glCreateShaderObjectARB) \
-    X(PFNGLSHADERSOURCEARBPROC, glShaderSourceARB) \
-    X(PFNGLCOMPILESHADERARBPROC, glCompileShaderARB) \
-    X(PFNGLCREATEPROGRAMOBJECTARBPROC, glCreateProgramObjectARB) \
-    X(PFNGLATTACHOBJECTARBPROC, glAttachObjectARB) \
-    X(PFNGLLINKPROGRAMARBPROC, glLinkProgramARB) \
-    X(PFNGLUSEPROGRAMOBJECTARBPROC, glUseProgramObjectARB) \
-    X(PFNGLVALIDATEPROGRAMARBPROC, glValidateProgramARB) \
+#define QRX_ENTRY_POINTS(X)                                        \
+    X(PFNGLBINDATTRIBLOCATIONARBPROC, glBindAttribLocationARB)     \
+    X(PFNGLGETACTIVEATTRIBARBPROC, glGetActiveAttribARB)           \
+    X(PFNGLGETATTRIBLOCATIONARBPROC, glGetAttribLocationARB)       \
+    X(PFNGLDELETEOBJECTARBPROC, glDeleteObjectARB)                 \
+    X(PFNGLGETHANDLEARBPROC, glGetHandleARB)                       \
+    X(PFNGLDETACHOBJECTARBPROC, glDetachObjectARB)                 \
+    X(PFNGLCREATESHADEROBJECTARBPROC, glCreateShaderObjectARB)     \
+    X(PFNGLSHADERSOURCEARBPROC, glShaderSourceARB)                 \
+    X(PFNGLCOMPILESHADERARBPROC, glCompileShaderARB)               \
+    X(PFNGLCREATEPROGRAMOBJECTARBPROC, glCreateProgramObjectARB)   \
+    X(PFNGLATTACHOBJECTARBPROC, glAttachObjectARB)                 \
+    X(PFNGLLINKPROGRAMARBPROC, glLinkProgramARB)                   \
+    X(PFNGLUSEPROGRAMOBJECTARBPROC, glUseProgramObjectARB)         \
+    X(PFNGLVALIDATEPROGRAMARBPROC, glValidateProgramARB)           \
     X(PFNGLGETOBJECTPARAMETERFVARBPROC, glGetObjectParameterfvARB) \
     X(PFNGLGETOBJECTPARAMETERIVARBPROC, glGetObjectParameterivARB) \
-    X(PFNGLGETINFOLOGARBPROC, glGetInfoLogARB) \
-    X(PFNGLGETATTACHEDOBJECTSARBPROC, glGetAttachedObjectsARB) \
-    X(PFNGLGETUNIFORMLOCATIONARBPROC, glGetUniformLocationARB) \
-    X(PFNGLGETACTIVEUNIFORMARBPROC, glGetActiveUniformARB) \
-    X(PFNGLGETUNIFORMFVARBPROC, glGetUniformfvARB) \
-    X(PFNGLGETUNIFORMIVARBPROC, glGetUniformivARB) \
-    X(PFNGLGETSHADERSOURCEARBPROC, glGetShaderSourceARB) \
-    X(PFNGLUNIFORM1FARBPROC, glUniform1fARB) \
-    X(PFNGLUNIFORM2FARBPROC, glUniform2fARB) \
-    X(PFNGLUNIFORM3FARBPROC, glUniform3fARB) \
-    X(PFNGLUNIFORM4FARBPROC, glUniform4fARB) \
-    X(PFNGLUNIFORM1IARBPROC, glUniform1iARB) \
-    X(PFNGLUNIFORM2IARBPROC, glUniform2iARB) \
-    X(PFNGLUNIFORM3IARBPROC, glUniform3iARB) \
-    X(PFNGLUNIFORM4IARBPROC, glUniform4iARB) \
-    X(PFNGLUNIFORM1FVARBPROC, glUniform1fvARB) \
-    X(PFNGLUNIFORM2FVARBPROC, glUniform2fvARB) \
-    X(PFNGLUNIFORM3FVARBPROC, glUniform3fvARB) \
-    X(PFNGLUNIFORM4FVARBPROC, glUniform4fvARB) \
-    X(PFNGLUNIFORM1IVARBPROC, glUniform1ivARB) \
-    X(PFNGLUNIFORM2IVARBPROC, glUniform2ivARB) \
-    X(PFNGLUNIFORM3IVARBPROC, glUniform3ivARB) \
-    X(PFNGLUNIFORM4IVARBPROC, glUniform4ivARB) \
-    X(PFNGLUNIFORMMATRIX2FVARBPROC, glUniformMatrix2fvARB) \
-    X(PFNGLUNIFORMMATRIX3FVARBPROC, glUniformMatrix3fvARB) \
+    X(PFNGLGETINFOLOGARBPROC, glGetInfoLogARB)                     \
+    X(PFNGLGETATTACHEDOBJECTSARBPROC, glGetAttachedObjectsARB)     \
+    X(PFNGLGETUNIFORMLOCATIONARBPROC, glGetUniformLocationARB)     \
+    X(PFNGLGETACTIVEUNIFORMARBPROC, glGetActiveUniformARB)         \
+    X(PFNGLGETUNIFORMFVARBPROC, glGetUniformfvARB)                 \
+    X(PFNGLGETUNIFORMIVARBPROC, glGetUniformivARB)                 \
+    X(PFNGLGETSHADERSOURCEARBPROC, glGetShaderSourceARB)           \
+    X(PFNGLUNIFORM1FARBPROC, glUniform1fARB)                       \
+    X(PFNGLUNIFORM2FARBPROC, glUniform2fARB)                       \
+    X(PFNGLUNIFORM3FARBPROC, glUniform3fARB)                       \
+    X(PFNGLUNIFORM4FARBPROC, glUniform4fARB)                       \
+    X(PFNGLUNIFORM1IARBPROC, glUniform1iARB)                       \
+    X(PFNGLUNIFORM2IARBPROC, glUniform2iARB)                       \
+    X(PFNGLUNIFORM3IARBPROC, glUniform3iARB)                       \
+    X(PFNGLUNIFORM4IARBPROC, glUniform4iARB)                       \
+    X(PFNGLUNIFORM1FVARBPROC, glUniform1fvARB)                     \
+    X(PFNGLUNIFORM2FVARBPROC, glUniform2fvARB)                     \
+    X(PFNGLUNIFORM3FVARBPROC, glUniform3fvARB)                     \
+    X(PFNGLUNIFORM4FVARBPROC, glUniform4fvARB)                     \
+    X(PFNGLUNIFORM1IVARBPROC, glUniform1ivARB)                     \
+    X(PFNGLUNIFORM2IVARBPROC, glUniform2ivARB)                     \
+    X(PFNGLUNIFORM3IVARBPROC, glUniform3ivARB)                     \
+    X(PFNGLUNIFORM4IVARBPROC, glUniform4ivARB)                     \
+    X(PFNGLUNIFORMMATRIX2FVARBPROC, glUniformMatrix2fvARB)         \
+    X(PFNGLUNIFORMMATRIX3FVARBPROC, glUniformMatrix3fvARB)         \
     X(PFNGLUNIFORMMATRIX4FVARBPROC, glUniformMatrix4fvARB)
-
 
 #define QRX_DECLARE_ENTRY_POINT(type, name) extern type name;
 QRX_ENTRY_POINTS(QRX_DECLARE_ENTRY_POINT)

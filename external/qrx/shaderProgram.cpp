@@ -7,7 +7,12 @@
 #include "external/qrx/shaderEntryPoints.h"
 
 ShaderProgram::ShaderProgram()
-    : handle(0), infoLog(nullptr), linked(false), units(nullptr), unitCount(0), unitCapacity(0),
+    : handle(0),
+      infoLog(nullptr),
+      linked(false),
+      units(nullptr),
+      unitCount(0),
+      unitCapacity(0),
       ownsUnits(false) {
     qrx::checkShaderExtensions();
     if (loadShaderEntryPoints()) handle = qrx::glCreateProgramObjectARB();
@@ -34,7 +39,8 @@ ShaderProgram::~ShaderProgram() {
 void ShaderProgram::attachUnit(ShaderUnit* unit) {
     if (!shaderEntryPointsReady || !unit) return;
     if (!unit->compiled) {
-        printf("**warning** please compile program before adding object! trying to compile now...\n");
+        printf(
+            "**warning** please compile program before adding object! trying to compile now...\n");
         if (!unit->compileUnit()) {
             printf("...compile ERROR!\n");
             return;

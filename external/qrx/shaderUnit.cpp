@@ -14,7 +14,7 @@ ShaderUnit::ShaderUnit(int shaderKind)
     if (!shaderEntryPointsReady) return;
     if (kind == SHADER_VERTEX || kind == SHADER_FRAGMENT) {
         handle = qrx::glCreateShaderObjectARB(kind == SHADER_VERTEX ? GL_VERTEX_SHADER_ARB
-                                                                   : GL_FRAGMENT_SHADER_ARB);
+                                                                    : GL_FRAGMENT_SHADER_ARB);
         reportGlErrors(qrx::sourceFileText, __LINE__);
     }
 }
