@@ -27,7 +27,12 @@ CardPair composeCard(const CardInk& ink, float haloSigma) {
     blurCoverage(halo, haloSigma * 0.5f, false);
     amplifyCoverage(halo, 8.0f);
     blurCoverage(halo, haloSigma * 0.5f, false);
-    for (size_t i = 0; i < halo.values.size(); ++i) halo.values[i] = std::max(halo.values[i], ink.panel.values[i]);
+    // Close around every stroke the halo is at full strength, however thin the type.
+    Coverage seat = all;
+    blurCoverage(seat, 2.0f, false);
+    amplifyCoverage(seat, 4.0f);
+    for (size_t i = 0; i < halo.values.size(); ++i)
+        halo.values[i] = std::max({halo.values[i], seat.values[i], ink.panel.values[i]});
 
     const Rgb softCream = palette::cream * 0.78f;
     const Rgb maskDark{0.11f, 0.10f, 0.21f};
