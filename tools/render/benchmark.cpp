@@ -1,8 +1,244 @@
 // benchmark.cpp
-// kestrane-render --bench (placeholder while the measurement is written).
-#include <cstdio>
+// kestrane-render --bench: headless figures of the whole program on this machine. Frame times
+// (renderFrame, present and glFinish, so llvmpipe's rasterising counts) for a fixed number of
+// frames inside each schedule window and the empty stretch; start-up to the first frame in a fresh
+// process; peak resident memory; export throughput into ffmpeg; the music clock on the audio device.
+#include <GL/gl.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <spawn.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "assets/assets.h"
+#include "director/director.h"
+#include "platform/platform.h"
+#include "tools/render/clockMeasurement.h"
 #include "tools/render/renderTool.h"
 
-int runBenchmark() { return 1; }
-int runStartupProbe() { return 1; }
+extern char** environ;
+
+namespace {
+
+const int kFramesPerWindow = 180;
+const int kStartupRuns = 3;
+const double kClockSeconds = 10.0;
+
+struct BenchWindow {
+    std::string name;
+    long long lowerMs;
+    long long upperMs;
+};
+
+// The schedule's windows in time order, with the empty stretch (logo and progress bar only).
+std::vector<BenchWindow> benchWindows() {
+    std::vector<BenchWindow> windows;
+    for (int i = 0; i < sceneScheduleCount; ++i) {
+        const SceneWindow& row = sceneSchedule[i];
+        long long lower = row.lower < 0 ? 0 : (long long)(row.lower * 1000.0f + 0.5f);
+        long long upper = (long long)(row.upper * 1000.0f + 0.5f);
+        if (lower == 135000) windows.push_back({"(no scene: logo)", 125000, 135000});
+        windows.push_back({row.name, lower, upper});
+    }
+    return windows;
+}
+
+double percentile(std::vector<double> values, double fraction) {
+    std::sort(values.begin(), values.end());
+    size_t index = size_t(fraction * double(values.size() - 1) + 0.5);
+    return values[std::min(index, values.size() - 1)];
+}
+
+// One fresh process from exec to its first drawn frame: the median and the first of several runs.
+bool measureStartup(double* median, double* first, double* firstFrameRss) {
+    std::vector<double> runs;
+    for (int run = 0; run < kStartupRuns; ++run) {
+        int fds[2];
+        if (pipe2(fds, O_CLOEXEC) != 0) return false;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+        posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
+        char self[] = "/proc/self/exe";
+        char flag[] = "--startup-probe";
+        char* argv[] = {self, flag, nullptr};
+        pid_t pid = -1;
+        double started = monotonicSeconds();
+        int error = posix_spawn(&pid, "/proc/self/exe", &actions, nullptr, argv, environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(fds[1]);
+        std::string text;
+        char buffer[4096];
+        ssize_t n;
+        while (error == 0 && (n = read(fds[0], buffer, sizeof buffer)) != 0) {
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) break;
+            text.append(buffer, size_t(n));
+        }
+        close(fds[0]);
+        int status = 0;
+        if (error == 0) waitpid(pid, &status, 0);
+        size_t at = text.find("first-frame-drawn ");
+        double drawn = 0, rss = 0;
+        if (error != 0 || at == std::string::npos ||
+            sscanf(text.c_str() + at, "first-frame-drawn %lf %lf", &drawn, &rss) != 2) {
+            fprintf(stderr, "kestrane-render: the start-up probe failed:\n%s\n", text.c_str());
+            return false;
+        }
+        runs.push_back(drawn - started);
+        *firstFrameRss = rss;
+    }
+    *first = runs.front();
+    *median = percentile(runs, 0.5);
+    return true;
+}
+
+double peakResidentMiB() {
+    struct rusage usage;
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024.0;
+}
+
+// The clock on the audio device (the dummy driver unless SDL_AUDIODRIVER names another), playing
+// the music file or, without it, silence. Leaves the offline music closed.
+bool measureClock(ClockFigures* figures) {
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    audioClose();
+    audioSetOffline(false);
+    if (!audioInit(44100)) return false;
+    static std::vector<unsigned char> music;
+    if (FILE* file = fopen(kMusicFile, "rb")) {
+        unsigned char chunk[65536];
+        size_t got;
+        while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) music.insert(music.end(), chunk, chunk + got);
+        fclose(file);
+    }
+    MusicStream* stream = music.empty() ? nullptr : audioStreamOpen(music.data(), long(music.size()));
+    if (!stream) stream = audioStreamOpen(nullptr, 0);
+    audioSetPaused(audioStreamPlay(stream, true), false);
+    bool ok = measureAudioClock(stream, kClockSeconds, 0.5, figures);
+    audioClose();
+    return ok;
+}
+
+}  // namespace
+
+int runStartupProbe() {
+    if (!openOfflineDemo()) return 1;
+    renderFrameAt(0, 0);
+    platformSwapBuffers();
+    glFinish();
+    double drawn = monotonicSeconds();
+    printf("first-frame-drawn %.6f %.1f\n", drawn, peakResidentMiB());
+    fflush(stdout);
+    return 0;
+}
+
+int runBenchmark() {
+    double startupMedian = 0, startupFirst = 0, startupRss = 0;
+    bool startupOk = measureStartup(&startupMedian, &startupFirst, &startupRss);
+
+    int saved = dup(1);  // start-up's own lines (a missing music file) stay out of the table
+    int null = open("/dev/null", O_WRONLY);
+    dup2(null, 1);
+    bool opened = openOfflineDemo();
+    fflush(stdout);
+    dup2(saved, 1);
+    close(null);
+    close(saved);
+    if (!opened) {
+        fprintf(stderr, "kestrane-render: cannot open an offscreen GL window\n");
+        return 1;
+    }
+    printf("kestrane-render --bench: %d frames per window, time per frame = renderFrame + present + glFinish\n",
+           kFramesPerWindow);
+    printf("GL_RENDERER %s; GL_VERSION %s\n\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)),
+           reinterpret_cast<const char*>(glGetString(GL_VERSION)));
+    printf("| window | seconds | frames | median ms | p95 ms | worst ms | fps (median) |\n");
+    printf("|---|---|---:|---:|---:|---:|---:|\n");
+    fflush(stdout);
+    std::vector<double> all;
+    for (const BenchWindow& w : benchWindows()) {
+        std::vector<double> times;
+        for (int i = 0; i < kFramesPerWindow; ++i) {
+            // Evenly spread, strictly inside the open window.
+            long long ms = w.lowerMs + (w.upperMs - w.lowerMs) * (i + 1) / (kFramesPerWindow + 1);
+            double t0 = monotonicSeconds();
+            if (i == 0) {
+                renderFrameAt(ms, std::max(0LL, ms - 16));
+            } else {
+                renderNextFrameAt(ms);
+            }
+            platformSwapBuffers();
+            glFinish();
+            times.push_back((monotonicSeconds() - t0) * 1000.0);
+        }
+        double median = percentile(times, 0.5);
+        printf("| %s | %.1f-%.1f | %d | %.2f | %.2f | %.2f | %.0f |\n", w.name.c_str(), w.lowerMs / 1000.0,
+               w.upperMs / 1000.0, kFramesPerWindow, median, percentile(times, 0.95),
+               *std::max_element(times.begin(), times.end()), 1000.0 / median);
+        fflush(stdout);
+        all.insert(all.end(), times.begin(), times.end());
+    }
+    double overall = percentile(all, 0.5);
+    printf("| all windows | 0-203 | %zu | %.2f | %.2f | %.2f | %.0f |\n\n", all.size(), overall,
+           percentile(all, 0.95), *std::max_element(all.begin(), all.end()), 1000.0 / overall);
+    if (startupOk) {
+        printf("start-up to the first frame drawn (exec, 53 textures, model, shaders, music opened): "
+               "%.3f s (median of %d fresh processes; first %.3f s)\n",
+               startupMedian, kStartupRuns, startupFirst);
+        printf("peak resident memory: %.1f MiB after the first frame, %.1f MiB after all windows\n", startupRss,
+               peakResidentMiB());
+    } else {
+        printf("start-up: not measured (the probe failed)\n");
+        printf("peak resident memory after all windows: %.1f MiB\n", peakResidentMiB());
+    }
+    fflush(stdout);
+
+    char folder[] = "/tmp/kestrane-bench-XXXXXX";
+    if (mkdtemp(folder)) {
+        CaptureOptions options;
+        options.fromMs = 0;
+        options.toMs = 10000;
+        options.out = std::string(folder) + "/export.mp4";
+        options.quiet = true;
+        CaptureResult result;
+        int status = runCapture(options, &result);
+        if (status == 0 && result.seconds > 0) {
+            double fps = double(result.frames) / result.seconds;
+            printf("export 0-10 s at 60 fps into ffmpeg (libx264 veryfast, AAC): %lld frames in %.2f s = %.1f fps; "
+                   "the whole presentation (12180 frames) would take about %.0f s\n",
+                   result.frames, result.seconds, fps, 12180.0 / fps);
+        } else {
+            printf("export: not measured (see the message above)\n");
+        }
+        unlink(options.out.c_str());
+        rmdir(folder);
+    }
+    fflush(stdout);
+
+    ClockFigures clock;
+    const char* driver = getenv("SDL_AUDIODRIVER");
+    if (measureClock(&clock)) {
+        printf("clock over %.0f s on the %s audio driver (%ld reads %.2f ms apart, %ld device callbacks):\n"
+               "  offset from the consumed frames: mean %.2f ms, median %.2f ms (device latency %.2f ms: "
+               "%+.2f ms from the target)\n"
+               "  jitter (standard deviation) %.3f ms; largest step between two reads %d ms; backward steps %ld\n"
+               "  device consumed %.0f frames per second (nominal 44100)\n",
+               kClockSeconds, driver ? driver : "default", clock.reads, clock.meanReadGapMs, clock.callbacks,
+               clock.meanOffsetMs, clock.medianOffsetMs, clock.latencyMs, clock.meanOffsetMs + clock.latencyMs,
+               clock.jitterMs, clock.largestStepMs, clock.backwardSteps, clock.deviceRateHz);
+    } else {
+        printf("clock: not measured (no audio device could be opened)\n");
+    }
+    fflush(stdout);
+    exit(0);
+}
