@@ -134,7 +134,7 @@ Image makeInk() {
 Image makeChecker() {
     const int size = 512, cell = 64;
     Image image = makeImage(size, size, false, {0, 0, 0}, 1.0f);
-    const Rgb light = mixRgb(palette::teal, palette::cream, 0.12f) * 0.88f;
+    const Rgb light = mixRgb(palette::teal, palette::cream, 0.12f) * 0.74f;
     const Rgb dark{0.05f, 0.055f, 0.14f};
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
