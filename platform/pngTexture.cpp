@@ -1,7 +1,7 @@
 // pngTexture.cpp
-// pngBind over libpng: every colour type and bit depth becomes 8-bit RGB, or RGBA when the file has
-// alpha or tRNS, uploaded with its mipmap chain. A faulty file gives 0, leaves no texture and prints
-// nothing (libpng's messages are silenced). Known limit: sides over 16384 pixels are refused.
+// pngBind over libpng: every colour type and bit depth becomes 8-bit RGB, or RGBA when the file
+// has alpha or tRNS, uploaded with its mipmap chain. A faulty file gives 0, leaves no texture and
+// prints nothing (libpng's messages are silenced). Known limit: sides over 16384 are refused.
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <png.h>
