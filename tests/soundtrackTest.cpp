@@ -2,6 +2,7 @@
 // The generated soundtrack, decoded as the demo decodes it and read through the demo's own
 // spectrum: format, length and headroom; what bands 4 and 19 carry where the picture reads them;
 // silence after the fade; a hit on every panel flash; byte-identical output from the generator.
+// Also the generator's signal kit (sine, saw, filter, decay) against what its instruments assume.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "tools/music/dsp.h"
 
 namespace {
 
@@ -148,7 +150,9 @@ TEST_F(Soundtrack, Band4PulsesUnderTheLogo) {
 }
 
 TEST_F(Soundtrack, Band4DrivesTheLastDrop) {
+    // The glitch effect reads band 4 x 40 from 183 s: it needs a strong, rhythmic value there.
     std::vector<float> drop = bandSeries(183.0, 197.0, 4);
+    EXPECT_GT(mean(drop), 0.06);
     EXPECT_GT(mean(drop), 4.0 * mean(bandSeries(0.0, 60.0, 4)));
     EXPECT_GE(countPulses(drop), 20);
 }
@@ -177,6 +181,70 @@ TEST_F(Soundtrack, HitOnEveryPanelFlash) {
     for (double t = 92.0; t < 96.0; t += 0.137)
         if (strongestRiseNear(t) < 4.0) ++quietInstants;
     EXPECT_GT(quietInstants, 15);
+}
+
+// Amplitude of a steady sine of the given frequency after the filter output picked by `pick`.
+template <typename Pick>
+double filteredAmplitude(float hz, float cutoff, Pick pick) {
+    music::Svf filter;
+    filter.set(cutoff, 0.0f);
+    double peak = 0.0;
+    for (int i = 0; i < music::kRate; ++i) {
+        filter.process(music::sinCycles(hz * i / float(music::kRate)));
+        if (i > music::kRate / 2) peak = std::max(peak, std::fabs(double(pick(filter))));
+    }
+    return peak;
+}
+
+TEST(SoundtrackDsp, SineMatchesTheLibrary) {
+    for (int i = -5000; i < 5000; ++i) {
+        float phase = i * 0.01237f;
+        EXPECT_NEAR(music::sinCycles(phase), std::sin(2.0 * M_PI * double(phase)), 2e-4) << phase;
+    }
+}
+
+TEST(SoundtrackDsp, FilterPassesAndStops) {
+    auto low = [](const music::Svf& f) { return f.low; };
+    auto high = [](const music::Svf& f) { return f.high; };
+    EXPECT_NEAR(filteredAmplitude(100.0f, 1000.0f, low), 1.0, 0.02);
+    EXPECT_LT(filteredAmplitude(10000.0f, 1000.0f, low), 0.015);  // two octaves+ above: < -36 dB
+    EXPECT_NEAR(filteredAmplitude(10000.0f, 1000.0f, high), 1.0, 0.02);
+    EXPECT_LT(filteredAmplitude(100.0f, 1000.0f, high), 0.015);
+}
+
+TEST(SoundtrackDsp, SawHasItsPitchAndNoOffset) {
+    music::Saw saw;
+    const float hz = 440.0f;
+    int resets = 0;
+    double sum = 0.0, peak = 0.0;
+    float previous = saw.next(hz / music::kRate);
+    for (int i = 1; i < music::kRate; ++i) {
+        float x = saw.next(hz / music::kRate);
+        if (previous > 0.0f && x <= 0.0f) ++resets;  // the ramp only ever falls through 0 at its reset
+        sum += x;
+        peak = std::max(peak, std::fabs(double(x)));
+        previous = x;
+    }
+    EXPECT_NEAR(resets, 440, 1);
+    EXPECT_NEAR(sum / music::kRate, 0.0, 0.01);
+    EXPECT_LT(peak, 1.15);
+}
+
+TEST(SoundtrackDsp, DecayAndNoiseBehave) {
+    music::Decay decay(0.1f);
+    float value = 1.0f;
+    for (int i = 0; i <= music::kRate / 10; ++i) value = decay.next();
+    EXPECT_NEAR(value, std::exp(-1.0f), 0.01f);
+    music::Rng a(42), b(42);
+    double sum = 0.0;
+    for (int i = 0; i < 100000; ++i) {
+        float x = a.noise();
+        ASSERT_EQ(x, b.noise());
+        ASSERT_GE(x, -1.0f);
+        ASSERT_LT(x, 1.0f);
+        sum += x;
+    }
+    EXPECT_NEAR(sum / 100000.0, 0.0, 0.01);
 }
 
 TEST(SoundtrackGenerator, TwoRunsGiveIdenticalBytes) {

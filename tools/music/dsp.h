@@ -28,14 +28,11 @@ struct Rng {
 
 // Sine of a phase given in cycles (any value); polynomial, error below 1e-4.
 inline float sinCycles(float phase) {
-    float x = phase - std::floor(phase);           // 0..1
-    x = x < 0.5f ? x : 1.0f - x;                   // fold: sin is symmetric about 0.25
-    x = x < 0.25f ? x : 0.5f - x;                  // -> 0..0.25 of the rising quarter
-    float sign = (phase - std::floor(phase)) < 0.5f ? 1.0f : -1.0f;
-    float t = x * 2.0f * kPi;                      // 0..pi/2
+    float y = phase - std::floor(phase) - 0.5f;          // -0.5..0.5; sin(2 pi phase) = -sin(2 pi y)
+    float folded = y > 0.25f ? 0.5f - y : y < -0.25f ? -0.5f - y : y;  // -0.25..0.25, same sine
+    float t = folded * (2.0f * kPi);
     float t2 = t * t;
-    float s = t * (1.0f - t2 * (1.0f / 6.0f - t2 * (1.0f / 120.0f - t2 * (1.0f / 5040.0f))));
-    return sign * s;
+    return -t * (1.0f - t2 * (1.0f / 6.0f - t2 * (1.0f / 120.0f - t2 * (1.0f / 5040.0f))));
 }
 
 // PolyBLEP correction that removes most aliasing from a saw's reset.
@@ -97,6 +94,17 @@ struct OnePole {
     float state = 0.0f, coef = 0.0f;
     void set(float hz) { coef = 1.0f - std::exp(-2.0f * kPi * hz / kRate); }
     float process(float x) { return state += coef * (x - state); }
+};
+
+// Exponential decay from 1 by a time constant, one multiply per sample.
+struct Decay {
+    float value = 1.0f, factor = 1.0f;
+    explicit Decay(float seconds) : factor(std::exp(-1.0f / (seconds * kRate))) {}
+    float next() {
+        float out = value;
+        value *= factor;
+        return out;
+    }
 };
 
 // Soft saturation that keeps unity gain for small signals.

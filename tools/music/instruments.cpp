@@ -89,17 +89,20 @@ void renderPad(const Track& track, const Note& n, Rng& rng, float* left, float* 
 // FM pluck: a sine carrier phase-modulated at twice its frequency, the index fading faster than
 // the tone, so each note starts glassy and rings out round. param: pan offset.
 void renderBell(const Track& track, const Note& n, float* left, float* right, long frames) {
-    const float ring = 0.42f;
-    Span span = noteSpan(n, ring * 6.0f, frames);
+    const float ring = 0.42f, tail = ring * 4.5f;  // rings down to -39 dB, then a short fade
+    Span span = noteSpan(n, tail, frames);
+    const float fadeFrom = float(n.length) + tail - 0.2f;
     float f = midiToHz(n.pitch) * kInvRate;
     float index = brightnessOr(track, n.start, 1.6f) * (0.5f + 0.5f * n.velocity);
     float pl, pr;
     panGains(std::clamp(n.param, -1.0f, 1.0f), &pl, &pr);
     float amp = n.velocity * 0.3f;
+    Decay brightness(0.12f), level(ring);
     for (long i = 0; i < span.count; ++i) {
         float t = i * kInvRate;
-        float mod = sinCycles(2.0f * f * i) * index * std::exp(-t / 0.12f);
-        float env = std::min(1.0f, t / 0.002f) * std::exp(-t / ring);
+        float mod = sinCycles(2.0f * f * i) * index * brightness.next();
+        float env = std::min(1.0f, t / 0.002f) * level.next();
+        if (t > fadeFrom) env *= std::max(0.0f, 1.0f - (t - fadeFrom) / 0.2f);
         float out = sinCycles(f * i + mod * 0.16f) * env * amp;
         left[span.first + i] += out * pl;
         right[span.first + i] += out * pr;
@@ -289,13 +292,13 @@ void renderKick(const Note& n, Rng& rng, float* left, float* right, long frames)
     clickTone.set(4500.0f);
     float phase = 0.0f;
     float amp = n.velocity * 0.78f;
+    Decay sweep(0.026f), body(0.3f), snap(0.0025f);
     for (long i = 0; i < span.count; ++i) {
         float t = i * kInvRate;
-        float hz = 47.0f + 165.0f * std::exp(-t / 0.026f);
-        phase += hz * kInvRate;
-        float body = sinCycles(phase) * std::min(1.0f, t / 0.0008f) * std::exp(-t / 0.3f);
-        float click = clickTone.process(rng.noise()) * std::exp(-t / 0.0025f) * 0.6f;
-        float out = softClip((body + click) * 1.5f) * amp;
+        phase += (47.0f + 165.0f * sweep.next()) * kInvRate;
+        float tone = sinCycles(phase) * std::min(1.0f, t / 0.0008f) * body.next();
+        float click = clickTone.process(rng.noise()) * snap.next() * 0.6f;
+        float out = softClip((tone + click) * 1.5f) * amp;
         left[span.first + i] += out;
         right[span.first + i] += out;
     }
@@ -364,12 +367,13 @@ void renderHat(const Note& n, Rng& rng, float decay, float* left, float* right, 
     high.set(7600.0f, 0.2f);
     shine.set(11000.0f, 0.55f);
     float amp = n.velocity * 0.32f;
+    Decay level(decay);
     for (long i = 0; i < span.count; ++i) {
         float t = i * kInvRate;
         float x = rng.noise();
         high.process(x);
         shine.process(x);
-        float out = (high.high + 0.6f * shine.band) * std::exp(-t / decay) * std::min(1.0f, t / 0.0005f) * amp;
+        float out = (high.high + 0.6f * shine.band) * level.next() * std::min(1.0f, t / 0.0005f) * amp;
         left[span.first + i] += out;
         right[span.first + i] += out;
     }

@@ -26,16 +26,19 @@ const int kThreads = 2;
 void showProgress(const char* stage, float fraction) {
     static const char* lastStage = nullptr;
     static bool terminal = isatty(2);
+    static auto stageStart = std::chrono::steady_clock::now();
+    if (stage != lastStage) stageStart = std::chrono::steady_clock::now();
+    double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - stageStart).count();
     if (terminal) {
         int filled = int(fraction * 30.0f + 0.5f);
         char bar[31];
         for (int i = 0; i < 30; ++i) bar[i] = i < filled ? '#' : '.';
         bar[30] = 0;
         fprintf(stderr, "\rkestrane-music: %-18s [%s] %3d%%", stage, bar, int(fraction * 100.0f + 0.5f));
-        if (fraction >= 1.0f) fputc('\n', stderr);
+        if (fraction >= 1.0f) fprintf(stderr, " %.1f s\n", elapsed);
     } else if (stage != lastStage || fraction >= 1.0f) {
         if (stage != lastStage || fraction < 1.0f) fprintf(stderr, "kestrane-music: %s...\n", stage);
-        else fprintf(stderr, "kestrane-music: %s done\n", stage);
+        else fprintf(stderr, "kestrane-music: %s done in %.1f s\n", stage, elapsed);
     }
     lastStage = stage;
     fflush(stderr);

@@ -91,6 +91,7 @@ void mixTrack(const Track& track, const std::vector<float>& pump, const std::vec
 
 Mix mixScore(const Score& score, long frames, int threads, void (*progress)(const char*, float)) {
     threads = std::max(1, threads);
+    if (progress) progress("rendering tracks", 0.0f);
     std::vector<float> pump = sideChain(score.kickTimes, frames);
     std::vector<float> gap = hitGaps(score.flashHits, frames);
 

@@ -89,7 +89,7 @@ bool drawSpectrogram(const std::vector<std::vector<float>>& frames, const std::v
     cairo_paint(cr);
 
     // Spectrogram: columns of 1/8 s (the loudest of their 10 ms frames), rows on a log scale
-    // from 30 Hz to 16 kHz, colour by level from -80 dB to 0 dB of a full-scale sine.
+    // from 30 Hz to 16 kHz, colour by level from -75 dB to -5 dB of a full-scale sine.
     const double lowHz = 30.0, highHz = 16000.0, binHz = 44100.0 / 1024.0;
     cairo_surface_flush(surface);
     unsigned char* pixels = cairo_image_surface_get_data(surface);
@@ -109,7 +109,7 @@ bool drawSpectrogram(const std::vector<std::vector<float>>& frames, const std::v
             double m = column[size_t(k)] * (1 - u) + column[size_t(k + 1)] * u;
             double db = 20.0 * std::log10(std::max(m, 1e-6));
             double r, g, b;
-            heatColour((db + 80.0) / 80.0, &r, &g, &b);
+            heatColour((db + 75.0) / 70.0, &r, &g, &b);
             uint32_t* p = reinterpret_cast<uint32_t*>(pixels + (top + y) * stride) + left + x;
             *p = (uint32_t(r * 255) << 16) | (uint32_t(g * 255) << 8) | uint32_t(b * 255);
         }

@@ -56,6 +56,14 @@ const Tone kTheme[] = {
     {8, 1.5, 72}, {9.5, 0.5, 75}, {10, 2, 68},
     {12, 1, 67}, {13, 1, 70}, {14, 1, 75}, {15, 0.5, 79}, {15.5, 0.5, 77},
 };
+// The same over the suspended E-flat of the opening (A-flat held above): the last bar climbs
+// through the fourth and only touches G as it leaves.
+const Tone kThemeSus[] = {
+    {0, 1.5, 72}, {1.5, 0.5, 68}, {2, 1, 65}, {3, 0.5, 67}, {3.5, 0.5, 68},
+    {4, 2, 77}, {6, 1, 75}, {7, 1, 73},
+    {8, 1.5, 72}, {9.5, 0.5, 75}, {10, 2, 68},
+    {12, 1, 68}, {13, 1, 70}, {14, 1, 75}, {15, 0.5, 80}, {15.5, 0.5, 79},
+};
 const Tone kAnswer[] = {
     {0, 1.5, 80}, {1.5, 0.5, 79}, {2, 1, 77}, {3, 1, 72},
     {4, 1, 73}, {5, 1, 77}, {6, 1.5, 80}, {7.5, 0.5, 79},
@@ -313,7 +321,7 @@ void opening(Arranger& a) {
         }
     }
     a.melody(kFlute, barBeat(16, 0), kSlowTheme, int(sizeof kSlowTheme / sizeof kSlowTheme[0]), 0.8f);
-    a.melody(kFlute, barBeat(24, 0), kTheme, int(sizeof kTheme / sizeof kTheme[0]), 0.9f);
+    a.melody(kFlute, barBeat(24, 0), kThemeSus, int(sizeof kThemeSus / sizeof kThemeSus[0]), 0.9f);
     // The build: four on the floor, then the snare, then the roll into bar 28 (67.8 s).
     a.steps(kKick, 24, "x...x...x...x...", 0.8f);
     a.steps(kKick, 25, "x...x...x...x...", 0.85f);
@@ -359,7 +367,7 @@ void spinningModel(Arranger& a) {
         groove(a, bar, c, 0.9f);
         a.arpeggio(bar, c, bar < 32 ? 2 : 4, 0.55f);
     }
-    a.melody(kLead, barBeat(32, 0), kTheme, int(sizeof kTheme / sizeof kTheme[0]), 0.8f);
+    a.melody(kLead, barBeat(32, 0), kThemeSus, int(sizeof kThemeSus / sizeof kThemeSus[0]), 0.8f);
     a.roll(barBeat(35, 2), barBeat(36, 0), 0.3f, 0.9f, false);
     a.riser(barBeat(34, 0), barBeat(36, 0), 0.7f);
 }
