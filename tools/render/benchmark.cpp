@@ -101,6 +101,16 @@ bool measureStartup(double* median, double* first, double* firstFrameRss) {
     return true;
 }
 
+// The machine's load over the last minute: other work on the two cores shows in every figure.
+double loadAverage() {
+    double load = -1;
+    if (FILE* file = fopen("/proc/loadavg", "r")) {
+        if (fscanf(file, "%lf", &load) != 1) load = -1;
+        fclose(file);
+    }
+    return load;
+}
+
 double peakResidentMiB() {
     struct rusage usage;
     getrusage(RUSAGE_SELF, &usage);
@@ -143,6 +153,7 @@ int runStartupProbe() {
 }
 
 int runBenchmark() {
+    double loadBefore = loadAverage();
     double startupMedian = 0, startupFirst = 0, startupRss = 0;
     bool startupOk = measureStartup(&startupMedian, &startupFirst, &startupRss);
 
@@ -160,6 +171,7 @@ int runBenchmark() {
     }
     printf("kestrane-render --bench: %d frames per window, time per frame = renderFrame + present + glFinish\n",
            kFramesPerWindow);
+    printf("load average (1 min) at the start: %.2f\n", loadBefore);
     printf("GL_RENDERER %s; GL_VERSION %s\n\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)),
            reinterpret_cast<const char*>(glGetString(GL_VERSION)));
     printf("| window | seconds | frames | median ms | p95 ms | worst ms | fps (median) |\n");
@@ -226,8 +238,9 @@ int runBenchmark() {
     fflush(stdout);
 
     ClockFigures clock;
+    bool clockOk = measureClock(&clock);
     const char* driver = getenv("SDL_AUDIODRIVER");
-    if (measureClock(&clock)) {
+    if (clockOk) {
         printf("clock over %.0f s on the %s audio driver (%ld reads %.2f ms apart, %ld device callbacks):\n"
                "  offset from the consumed frames: mean %.2f ms, median %.2f ms (device latency %.2f ms: "
                "%+.2f ms from the target)\n"
@@ -239,6 +252,7 @@ int runBenchmark() {
     } else {
         printf("clock: not measured (no audio device could be opened)\n");
     }
+    printf("load average (1 min) at the end: %.2f\n", loadAverage());
     fflush(stdout);
     exit(0);
 }

@@ -150,7 +150,7 @@ int runCapture(const CaptureOptions& options, CaptureResult* result) {
         discard(stopSignal == SIGINT ? "interrupted" : "stopped by a signal");
         return 128 + stopSignal;
     }
-    int status = finishEncoder(&encoder);
+    int status = finishEncoder(&encoder, &stopSignal);
     if (stopSignal) {  // arrived while ffmpeg was finishing
         discard(stopSignal == SIGINT ? "interrupted" : "stopped by a signal");
         return 128 + stopSignal;

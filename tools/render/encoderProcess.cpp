@@ -105,12 +105,13 @@ bool writeEncoderFrame(EncoderProcess* encoder, const unsigned char* rgb, size_t
     return true;
 }
 
-int finishEncoder(EncoderProcess* encoder) {
+int finishEncoder(EncoderProcess* encoder, const volatile sig_atomic_t* stop) {
     if (encoder->input >= 0) close(encoder->input);
     encoder->input = -1;
     int status = 0;
     while (waitpid(encoder->pid, &status, 0) < 0) {
         if (errno != EINTR) return -1;
+        if (stop && *stop) kill(encoder->pid, SIGKILL);  // its file is discarded anyway
     }
     encoder->pid = -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -118,5 +119,5 @@ int finishEncoder(EncoderProcess* encoder) {
 
 void killEncoder(EncoderProcess* encoder) {
     if (encoder->pid > 0) kill(encoder->pid, SIGKILL);
-    finishEncoder(encoder);
+    finishEncoder(encoder, nullptr);
 }

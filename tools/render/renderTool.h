@@ -62,7 +62,8 @@ bool startEncoder(EncoderProcess* encoder, const CaptureOptions& options, const 
 bool writeEncoderFrame(EncoderProcess* encoder, const unsigned char* rgb, size_t bytes,
                        const volatile sig_atomic_t* stop);
 // Closes the pipe and waits; ffmpeg's exit status (0 success), or -1 when it died by a signal.
-int finishEncoder(EncoderProcess* encoder);
+// When *stop is set by a signal meanwhile, ffmpeg is killed instead of waited for.
+int finishEncoder(EncoderProcess* encoder, const volatile sig_atomic_t* stop);
 // Stops ffmpeg at once and reaps it.
 void killEncoder(EncoderProcess* encoder);
 
