@@ -249,6 +249,11 @@ MusicStream* audioStreamOpen(const unsigned char* data, long length) {
 
 int audioStreamPlay(MusicStream* stream, bool paused) {
     if (!stream) return -1;
+    // KESTRANE_TRACE: one line per start from 0 ms, so long runs can show the music starts once.
+    if (getenv("KESTRANE_TRACE")) {
+        fprintf(stderr, "kestrane-trace: music stream started%s\n",
+                stream->silent ? " (silent clock)" : "");
+    }
     std::lock_guard<std::mutex> guard(lock);
     current = stream;
     decodedFrame = anchorFrame = lastReported = 0;
