@@ -176,7 +176,7 @@ TEST_F(ShaderLibraryGl, EmptyOrUnreadableSourceCountsAsNotLoaded) {
     EXPECT_EQ(unit.readSourceFile(nullptr), -1);
     EXPECT_EQ(unit.readSourceFile(file("empty.vert", "").c_str()), -2);
     EXPECT_EQ(unit.source, nullptr);
-    EXPECT_LT(unit.readSourceFile(dir.c_str()), 0);  // a directory is no source
+    EXPECT_EQ(unit.readSourceFile(dir.c_str()), -1);  // a directory is no source
     EXPECT_EQ(unit.source, nullptr);
 
     // A good read replaces the text; a failed one later keeps it.

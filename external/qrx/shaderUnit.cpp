@@ -41,6 +41,13 @@ int ShaderUnit::readSourceFile(const char* path) {
         fclose(file);
         return -2;
     }
+    // Something that opens but cannot be read (a directory reports a huge size) is refused
+    // before any memory is set aside for it.
+    const int first = fgetc(file);
+    if (first == EOF || ungetc(first, file) == EOF) {
+        fclose(file);
+        return -1;
+    }
     char* text = static_cast<char*>(malloc(size_t(size) + 1));
     if (!text) {
         fclose(file);
@@ -51,7 +58,7 @@ int ShaderUnit::readSourceFile(const char* path) {
     int c;
     while (i < size && (c = fgetc(file)) != EOF) text[i++] = char(c);
     text[i] = '\0';
-    // A read error (a directory, a failing device) leaves the previous source in place.
+    // A read error part way leaves the previous source in place.
     bool failed = ferror(file) != 0;
     fclose(file);
     if (failed) {
