@@ -287,12 +287,12 @@ void renderPulseBass(const Note& n, float* left, float* right, long frames) {
 }
 
 void renderKick(const Note& n, Rng& rng, float* left, float* right, long frames) {
-    Span span = noteSpan(n, 0.7, frames);
+    Span span = noteSpan(n, 1.1, frames);
     OnePole clickTone;
     clickTone.set(4500.0f);
     float phase = 0.0f;
     float amp = n.velocity * 0.78f;
-    Decay sweep(0.026f), body(0.3f), snap(0.0025f);
+    Decay sweep(0.026f), body(0.22f), snap(0.0025f);
     for (long i = 0; i < span.count; ++i) {
         float t = i * kInvRate;
         phase += (47.0f + 165.0f * sweep.next()) * kInvRate;
@@ -397,7 +397,7 @@ void renderShaker(const Note& n, Rng& rng, float* left, float* right, long frame
 // Cymbal wash: two independent noise channels for width. Reverse: the same sound swelling up
 // to the note's end (its hit) and stopping there.
 void renderCrash(const Note& n, Rng& rng, bool reverse, float* left, float* right, long frames) {
-    Span span = noteSpan(n, reverse ? 0.0 : 5.0, frames);
+    Span span = noteSpan(n, reverse ? 0.0 : 6.5, frames);
     Rng other(rng.nextBits());
     Svf highL, highR, ringL, ringR;
     highL.set(3600.0f, 0.1f);
@@ -450,7 +450,7 @@ void renderRiser(const Note& n, Rng& rng, float* left, float* right, long frames
 
 // A falling sub tone with a short burst of noise: weight under section hits.
 void renderImpact(const Note& n, Rng& rng, float* left, float* right, long frames) {
-    Span span = noteSpan(n, 2.5, frames);
+    Span span = noteSpan(n, 4.0, frames);
     OnePole tone;
     tone.set(2500.0f);
     float phase = 0.0f;

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <thread>
 
 #include "tools/music/dsp.h"
@@ -65,6 +66,15 @@ int main(int argc, char** argv) {
         }
     }
     if (!outPath) return usage();
+    // Fail before the long render when the output cannot be written at all.
+    std::string probe = std::string(outPath) + ".part";
+    FILE* file = fopen(probe.c_str(), "wb");
+    if (!file) {
+        fprintf(stderr, "kestrane-music: cannot write %s\n", probe.c_str());
+        return 1;
+    }
+    fclose(file);
+    std::remove(probe.c_str());
 
     auto started = std::chrono::steady_clock::now();
     const long frames = long(music::kSongSeconds * music::kRate);

@@ -3,6 +3,7 @@
 // spectrum over it every 10 ms, and writes per-section figures for bands 4 and 19, the loudness
 // (ffmpeg's EBU R128 meter, when ffmpeg is installed) and a spectrogram with the sections marked.
 #include <cairo.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
@@ -67,6 +68,24 @@ bool measureLoudness(const char* path, double* lufs, double* truePeak) {
     return status == 0 && gotI && gotPeak;
 }
 
+// Mean square of the mono mix over [from, to) seconds.
+double energy(const std::vector<float>& mono, int rate, double from, double to) {
+    long a = std::max(0L, long(std::lround(from * rate)));
+    long b = std::min(long(mono.size()), long(std::lround(to * rate)));
+    double sum = 0.0;
+    for (long i = a; i < b; ++i) sum += double(mono[size_t(i)]) * mono[size_t(i)];
+    return b > a ? sum / double(b - a) : 0.0;
+}
+
+// How sharply the broadband energy rises near t: the largest ratio, over instants within 10 ms,
+// of the energy in the 5 ms after the instant to that in the 20 ms before it.
+double strongestRise(const std::vector<float>& mono, int rate, double t) {
+    double best = 0.0;
+    for (double c = t - 0.010; c <= t + 0.010 + 1e-9; c += 0.0005)
+        best = std::max(best, energy(mono, rate, c, c + 0.005) / std::max(energy(mono, rate, c - 0.020, c), 1e-12));
+    return best;
+}
+
 // Black - blue - magenta - orange - pale yellow, for 0..1.
 void heatColour(double v, double* r, double* g, double* b) {
     static const double stops[5][3] = {{0, 0, 0}, {0.1, 0.1, 0.5}, {0.6, 0.1, 0.6}, {1, 0.5, 0.1}, {1, 1, 0.75}};
@@ -80,7 +99,7 @@ void heatColour(double v, double* r, double* g, double* b) {
 
 bool drawSpectrogram(const std::vector<std::vector<float>>& frames, const std::vector<float>& band4,
                      const std::vector<float>& band19, double seconds, const std::string& path) {
-    const int pxPerSecond = 8, left = 60, top = 30, plotH = 360, traceH = 110, gap = 30;
+    const int pxPerSecond = 6, left = 60, top = 30, plotH = 300, traceH = 110, gap = 30;
     const int plotW = int(seconds * pxPerSecond);
     const int width = left + plotW + 20, height = top + plotH + gap + traceH + 40;
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
@@ -88,7 +107,7 @@ bool drawSpectrogram(const std::vector<std::vector<float>>& frames, const std::v
     cairo_set_source_rgb(cr, 1, 1, 1);
     cairo_paint(cr);
 
-    // Spectrogram: columns of 1/8 s (the loudest of their 10 ms frames), rows on a log scale
+    // Spectrogram: columns of 1/6 s (the loudest of their 10 ms frames), rows on a log scale
     // from 30 Hz to 16 kHz, colour by level from -75 dB to -5 dB of a full-scale sine.
     const double lowHz = 30.0, highHz = 16000.0, binHz = 44100.0 / 1024.0;
     cairo_surface_flush(surface);
@@ -135,9 +154,11 @@ bool drawSpectrogram(const std::vector<std::vector<float>>& frames, const std::v
         cairo_fill(cr);
     }
     // Section boundaries across both plots, with their times on top.
+    int labelRow = 0;
     for (const Section& s : kSections) {
         if (s.from <= 0.0) continue;
         double x = left + s.from * pxPerSecond + 0.5;
+        labelRow = 1 - labelRow;  // alternate rows so that close times do not overlap
         cairo_set_source_rgb(cr, 0.2, 0.9, 0.9);
         cairo_set_line_width(cr, 1);
         cairo_move_to(cr, x, top);
@@ -146,7 +167,7 @@ bool drawSpectrogram(const std::vector<std::vector<float>>& frames, const std::v
         char label[16];
         snprintf(label, sizeof label, "%g", s.from);
         cairo_set_source_rgb(cr, 0, 0, 0);
-        cairo_move_to(cr, x - 10, top - 8);
+        cairo_move_to(cr, x - 10, top - 4 - 12 * labelRow);
         cairo_show_text(cr, label);
     }
     // Traces of bands 4 (green) and 19 (blue), 0..1, loudest frame per column.
@@ -225,6 +246,7 @@ bool writeReport(const char* mp3Path, const char* dir, double generationSeconds)
         spectra.push_back(std::move(m));
     }
     double seconds = double(frameCount) / rate;
+    mkdir(dir, 0755);  // an existing folder is fine; any real failure shows when writing below
     std::string pngPath = std::string(dir) + "/spectrogram.png";
     if (!drawSpectrogram(spectra, band4, band19, seconds, pngPath)) {
         fprintf(stderr, "kestrane-music: cannot write %s\n", pngPath.c_str());
@@ -240,12 +262,26 @@ bool writeReport(const char* mp3Path, const char* dir, double generationSeconds)
         return false;
     }
     fprintf(md, "# The soundtrack\n\n");
-    fprintf(md, "`tools/music` composes and renders the demo's music (\"Kestrane\", F minor, 100 beats per "
-                "minute, beats at 0.025 + 0.6 n s) and encodes it with LAME to "
-                "`data/music/ivo_marenk_-_kestrane.mp3`: 44100 Hz stereo, %d kbit/s constant bit rate, "
-                "byte-identical on every run. Every sound comes from the generator's own oscillators, "
-                "envelopes, filters, delay and reverb. Regenerate this report with "
-                "`kestrane-music <out.mp3> --report docs`.\n\n", 192);
+    fprintf(md, "`tools/music` composes and renders the demo's music and encodes it with LAME to "
+                "`data/music/ivo_marenk_-_kestrane.mp3` (44100 Hz stereo, 192 kbit/s constant bit rate, "
+                "byte-identical on every run; a build output, not committed). Every sound comes from the "
+                "generator's own oscillators, envelopes, filters, delay and reverb. This report is "
+                "written by `kestrane-music <out.mp3> --report docs`.\n\n");
+    fprintf(md, "## The music\n\n"
+                "\"Kestrane\" is in F minor at 100 beats per minute, with beats at 0.025 + 0.6 n s and bars "
+                "of four from 0.625 s. The main progression is Fm - Db - Ab - Eb, the dreamier one "
+                "Dbmaj7 - Eb - Cm7 - Fm. A four-bar theme and its answer carry the drops; a long second "
+                "theme floats over the half-time sections. Instruments: a detuned-saw pad, an FM bell "
+                "arpeggio, sub and saw basses, a resonant acid line, a saw lead and a breathy sine flute, "
+                "chord stabs, and a synthesised kit (kick, snare, clap, rim, hats, shaker, crash, reverse "
+                "crash, riser, impact). The mix uses a kick side-chain, a plate reverb, a dotted-eighth "
+                "ping-pong delay, a DC cut, a gentle high shelf and a look-ahead limiter at -2.5 dBFS.\n\n"
+                "Where the picture listens: through the opening the chords and the arpeggio keep "
+                "A-flat 5 (830 Hz, band 19) sounding, for the sprites and glows; the thirteen panel "
+                "flashes each get a chord stab with a snare crack, after a 35 ms hush of everything "
+                "else; the logo stretch is a bare pulse (F3 with F2) on every beat; the last drop "
+                "doubles its off-beat bass notes (140-210 Hz) with the same pulse for the glitch "
+                "effect; the fade takes the music to digital silence at 200 s.\n\n");
     fprintf(md, "## Measured on the decoded file\n\n");
     fprintf(md, "| figure | value |\n|---|---|\n");
     fprintf(md, "| length | %.3f s, %d Hz, %d channels |\n", seconds, rate, channels);
@@ -256,7 +292,7 @@ bool writeReport(const char* mp3Path, const char* dir, double generationSeconds)
     } else {
         fprintf(md, "| integrated loudness | not measured: ffmpeg was not found |\n");
     }
-    fprintf(md, "| generation and encoding time | %.1f s |\n\n", generationSeconds);
+    fprintf(md, "| generation and encoding time (wall clock, this run) | %.1f s |\n\n", generationSeconds);
     fprintf(md, "Bands are the demo's own spectrum (`computeSpectrum`: 1024 samples from the position, "
                 "mono mix, Hann window, 1.0 = a full-scale sine), taken every 10 ms. Band 4 (172-215 Hz) "
                 "drives the logo's alpha and the glitch effect; band 19 (818-861 Hz) the sprite sizes and "
@@ -279,6 +315,11 @@ bool writeReport(const char* mp3Path, const char* dir, double generationSeconds)
         fprintf(md, "| %g-%g | %s | %s | %.3f | %.3f | %.3f | %.3f |\n", s.from, s.to, s.picture, s.music,
                 sum4 / count, max4, sum19 / count, max19);
     }
+    fprintf(md, "\nThe flash hits, as the energy of the 5 ms after the strongest instant within 10 ms "
+                "of each flash over that of the 20 ms before it:\n\n| flash (s) | rise |\n|---|---|\n");
+    for (double flash : {87.025, 87.924, 88.073, 89.425, 90.324, 90.494, 96.625, 97.525, 97.695, 99.024,
+                         99.924, 100.094, 100.824})
+        fprintf(md, "| %.3f | x%.0f |\n", flash, strongestRise(mono, rate, flash));
     fprintf(md, "\n## Spectrogram\n\nSection changes are marked in cyan; ticks at the sides mark bands 4 "
                 "and 19; below, the two bands over time.\n\n![Spectrogram with section times](spectrogram.png)\n");
     bool ok = fclose(md) == 0;

@@ -248,7 +248,7 @@ void setUpTracks(Arranger& a) {
     };
     const Setting settings[kTrackCount] = {
         {"pad", Instrument::Pad, 0.0f, 0.0f, 0.35f, 0.05f, 0.45f},
-        {"bell", Instrument::Bell, 0.0f, 0.0f, 0.3f, 0.35f, 0.15f},
+        {"bell", Instrument::Bell, 0.0f, 0.0f, 0.3f, 0.25f, 0.15f},
         {"sub", Instrument::SubBass, -6.0f, 0.0f, 0.0f, 0.0f, 0.4f},
         {"bass", Instrument::Bass, 0.0f, 0.0f, 0.0f, 0.0f, 0.5f},
         {"acid", Instrument::Acid, 3.0f, 0.0f, 0.1f, 0.15f, 0.3f},
