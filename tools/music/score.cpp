@@ -226,9 +226,13 @@ struct Arranger {
             if (notes[s] < 0) continue;
             double beat = barBeat(bar, s * 0.25);
             if (beat >= untilBeat) break;
-            bool tie = s < 15 && slides[s + 1] == 's' && notes[s + 1] >= 0;
+            // A note that the next one slides from is held until that one starts (legato).
+            int next = s + 1;
+            while (next < 16 && notes[next] < 0) ++next;
+            bool tie = next < 16 && slides[next] == 's';
+            double beats = tie ? (next - s) * 0.25 + 0.02 : 0.13;
             float flags = float((accents[s] == 'a' ? 1 : 0) + (slides[s] == 's' ? 2 : 0));
-            note(kAcid, beat, tie ? 0.27 : 0.13, float(c.bass + notes[s]), velocity, flags);
+            note(kAcid, beat, beats, float(c.bass + notes[s]), velocity, flags);
         }
     }
 };
