@@ -344,12 +344,8 @@ void opening(Arranger& a) {
 void groove(Arranger& a, int bar, const Chord& c, float level, double untilBeat = 1e9) {
     bool fullBar = untilBeat >= barBeat(bar, 4);
     const char* kick = "x.....x...x.....";
-    const char* back = "....x.......x...";
+    const char* back = fullBar ? "....x.......x..." : "....x...........";
     const char* hats = fullBar ? "xoxoxoxoxoxoxo.o" : "xoxoxoxoxoxo....";
-    if (!fullBar) {
-        kick = "x.....x...x.....";
-        back = "....x...........";
-    }
     a.steps(kKick, bar, kick, level);
     a.steps(kSnare, bar, back, level * 0.9f);
     a.steps(kClap, bar, back, level * 0.8f);
