@@ -1,8 +1,8 @@
 // blur.frag
 // The final look of every frame: the scene stays crisp and bright parts spread a soft glow of
-// radius "slider" (texture units) into darker surroundings; "strength" fades the scene itself
-// towards the blur. In glitch
-// bursts (worked out per frame by default.vert) horizontal bands tear sideways and colours split.
+// about radius "slider" (texture units) into darker surroundings; "strength" fades the scene
+// itself towards the blur. In glitch bursts (worked out per frame by default.vert) horizontal
+// bands tear sideways and the colours split. Five texture taps per pixel.
 #version 110
 
 uniform sampler2D texture;  // the scene region, texture unit 0
