@@ -18,6 +18,11 @@ namespace {
 
 const png_uint_32 largestSide = 16384;
 
+// The known ancillary chunks other than tRNS, as libpng lists them: 4 letters and a NUL each.
+const png_byte unusedChunks[] =
+    "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0pHYs\0sBIT\0sCAL\0sPLT\0sRGB\0"
+    "tEXt\0tIME\0zTXt";
+
 struct MemoryReader {
     const unsigned char* bytes;
     size_t size;
@@ -65,12 +70,22 @@ bool decodeImage(const unsigned char* bytes, size_t size, DecodedImage* out) {
         return false;
     }
     png_set_user_limits(png, largestSide, largestSide);
+    // Only the image, its palette and tRNS are used. Every other chunk is skipped unread, so a
+    // forged length on one (libpng allocates some, such as sPLT, whole before reading) costs
+    // nothing.
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, unusedChunks,
+                                int(sizeof unusedChunks / 5));
     png_set_read_fn(png, &reader, readFromMemory);
     png_read_info(png, info);
 
     png_uint_32 width = 0, height = 0;
     int bitDepth = 0, colourType = 0;
     png_get_IHDR(png, info, &width, &height, &bitDepth, &colourType, nullptr, nullptr, nullptr);
+    // Deflate inflates at most about 1032:1, so a header that claims more image data than the
+    // file could hold is corrupt: refused before its pixel buffer is allocated.
+    const double claimedBytes = (double(png_get_rowbytes(png, info)) + 1.0) * height;
+    if (claimedBytes > double(size) * 1032.0 + 8.0 * height + 65536.0) png_error(png, "too large");
     const bool hasAlpha =
         (colourType & PNG_COLOR_MASK_ALPHA) != 0 || png_get_valid(png, info, PNG_INFO_tRNS) != 0;
     png_set_expand(png);  // palette to RGB, grey below 8 bits to 8, tRNS to an alpha channel
