@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -15,13 +16,20 @@
 namespace {
 
 std::string tempFolder() {
-    static std::string folder;
-    if (folder.empty()) {
-        char pattern[] = "/tmp/kestraneObjXXXXXX";
-        const char* made = mkdtemp(pattern);
-        folder = made ? made : "/tmp";
-    }
-    return folder;
+    // Made once per process and removed with everything in it when the process ends.
+    struct TempFolder {
+        std::string path;
+        TempFolder() {
+            char pattern[] = "/tmp/kestraneObjXXXXXX";
+            if (mkdtemp(pattern)) path = pattern;
+        }
+        ~TempFolder() {
+            std::error_code ignored;
+            if (!path.empty()) std::filesystem::remove_all(path, ignored);
+        }
+    };
+    static TempFolder temp;
+    return temp.path;
 }
 
 std::string writeTempFile(const std::string& name, const std::string& content) {

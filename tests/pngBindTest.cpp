@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -82,11 +83,20 @@ unsigned bindPicture(const std::string& path, pngInfo* info = nullptr) {
 }
 
 std::string tempPath(const std::string& name) {
-    static std::string folder;
-    if (folder.empty()) {
-        char pattern[] = "/tmp/kestranePngXXXXXX";
-        folder = mkdtemp(pattern) ? pattern : "/tmp";
-    }
+    // Made once per process and removed with everything in it when the process ends.
+    struct TempFolder {
+        std::string path;
+        TempFolder() {
+            char pattern[] = "/tmp/kestranePngXXXXXX";
+            if (mkdtemp(pattern)) path = pattern;
+        }
+        ~TempFolder() {
+            std::error_code ignored;
+            if (!path.empty()) std::filesystem::remove_all(path, ignored);
+        }
+    };
+    static TempFolder temp;
+    const std::string& folder = temp.path;
     return folder + "/" + name;
 }
 
