@@ -7,6 +7,7 @@
 
 #include "app/app.h"
 #include "assets/assets.h"
+#include "external/qrx/shaderLibrary"
 #include "platform/platform.h"
 
 bool isFullscreen = true;
@@ -60,6 +61,7 @@ bool openDisplayWindow(const char* title, int width, int height, int bits, bool 
 void closeDisplayWindow() {
     if (isFullscreen) platformShowCursor(true);  // the display mode returns with the window
     if (contextHeld) {
+        shaderLibrary.releaseContextObjects();
         if (!platformReleaseCurrent()) {
             platformMessageBox("Release Of DC And RC Failed.", "SHUTDOWN ERROR", MB_OK | MB_ICONINFORMATION);
         }

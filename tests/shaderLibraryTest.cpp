@@ -423,3 +423,29 @@ TEST_F(ShaderLibraryGl, TeardownWithTheContextDeletesEveryObject) {
         EXPECT_FALSE(isProgram(handle) || isShader(handle)) << handle;
     }
 }
+
+TEST_F(ShaderLibraryGl, ObjectsOfAReleasedContextAreNeverDeletedByNumber) {
+    ShaderLibrary* library = new ShaderLibrary;
+    ShaderProgram* program =
+        load(*library, file("a.vert", goodVertex), file("a.frag", goodFragment));
+    ASSERT_NE(program, nullptr);
+    const unsigned int handles[3] = {program->handle, program->units[0]->handle,
+                                     program->units[1]->handle};
+    // The window is re-created: the old context's objects go with it, the programs stay listed.
+    library->releaseContextObjects();
+    EXPECT_EQ(program->handle, 0u);
+    EXPECT_FALSE(program->linked);
+    program->bindProgram();
+    EXPECT_EQ(currentProgram(), 0);
+    testing::internal::CaptureStdout();
+    delete library;  // at exit, in whatever context is current then
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    // In the same context here, the objects still exist: nothing deleted them by number.
+    for (unsigned int handle : handles) {
+        GLint deleteStatus = -1;
+        qrx::glGetObjectParameterivARB(handle, GL_OBJECT_DELETE_STATUS_ARB, &deleteStatus);
+        EXPECT_EQ(deleteStatus, GL_FALSE);
+    }
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    for (unsigned int handle : handles) qrx::glDeleteObjectARB(handle);
+}

@@ -69,6 +69,18 @@ ShaderLibrary::~ShaderLibrary() {
     programCapacity = 0;
 }
 
+void ShaderLibrary::releaseContextObjects() {
+    for (size_t i = 0; i < programCount; ++i) {
+        ShaderProgram* program = programs[i];
+        program->handle = 0;
+        program->linked = false;
+        for (size_t u = 0; u < program->unitCount; ++u) {
+            program->units[u]->handle = 0;
+            program->units[u]->compiled = false;
+        }
+    }
+}
+
 ShaderProgram* ShaderLibrary::loadProgramPair(const char* vertexPath, const char* fragmentPath) {
     ShaderProgram* program = new ShaderProgram();
     ShaderUnit* vertex = new ShaderUnit(SHADER_VERTEX);

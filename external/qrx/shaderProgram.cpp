@@ -21,7 +21,8 @@ ShaderProgram::ShaderProgram()
 
 ShaderProgram::~ShaderProgram() {
     free(infoLog);
-    const bool gl = shaderEntryPointsReady && qrx::glContextIsCurrent();
+    // A handle of 0 belonged to a context that has gone (see releaseContextObjects).
+    const bool gl = shaderEntryPointsReady && handle != 0 && qrx::glContextIsCurrent();
     for (size_t i = 0; i < unitCount; ++i) {
         if (gl) {
             qrx::glDetachObjectARB(handle, units[i]->handle);
