@@ -74,13 +74,14 @@ expect_exit_zero() {
   [ "$rc" -eq 0 ] || fail "exit code $rc, expected 0"
 }
 
-# Focuses window $1 and types keys through XTEST, as a user would.
-press_keys() {
-  local id=$1
-  shift
-  xdotool windowfocus --sync "$id" 2>/dev/null || xdotool windowfocus "$id"
-  xdotool key "$@"
+# Focuses window $1 and presses key $2 down through XTEST, as a user would; release_key lets it go.
+# The program reads keys on its idle turns only, so a press and release that both arrive while it
+# is busy (start-up, say) would be lost: tests hold a key until they see its effect.
+hold_key() {
+  xdotool windowfocus "$1" 2>/dev/null
+  xdotool keydown "$2"
 }
+release_key() { xdotool keyup "$1"; }
 
 client_size() { xwininfo -id "$1" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}'; }
 

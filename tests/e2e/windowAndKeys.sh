@@ -7,12 +7,12 @@ start_demo "$source_dir"
 answer_start_question Escape
 win=$(wait_window "Vel - Kestrane") || fail "no window titled Vel - Kestrane"
 [ "$(client_size "$win")" = "800x600" ] || fail "client area $(client_size "$win"), expected 800x600"
-sleep 1
-press_keys "$win" F1
+hold_key "$win" F1
 tove=$(wait_window "Tove") || fail "F1 did not re-create the window as Tove"
+release_key F1
 [ "$(client_size "$tove")" = "800x600" ] || fail "Tove is $(client_size "$tove")"
 xwininfo -root -tree | grep -qF '"Vel - Kestrane"' && fail "the first window is still there after F1"
-sleep 1
-press_keys "$tove" Escape
+hold_key "$tove" Escape
 expect_exit_zero 20
+release_key Escape
 echo "PASS"
