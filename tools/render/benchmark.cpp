@@ -257,11 +257,12 @@ int runBenchmark() {
         printf("clock over %.0f s on the %s audio driver (%ld reads %.2f ms apart, %ld device callbacks):\n"
                "  offset from the consumed frames: mean %.2f ms, median %.2f ms (device latency %.2f ms: "
                "%+.2f ms from the target)\n"
-               "  jitter (standard deviation) %.3f ms; largest step between two reads %d ms; backward steps %ld\n"
+               "  jitter (standard deviation) %.3f ms; largest step between two reads %d ms (%.1f ms more than the\n"
+               "  time between those reads); backward steps %ld\n"
                "  device consumed %.0f frames per second (nominal 44100)\n",
                kClockSeconds, driver ? driver : "default", clock.reads, clock.meanReadGapMs, clock.callbacks,
                clock.meanOffsetMs, clock.medianOffsetMs, clock.latencyMs, clock.meanOffsetMs + clock.latencyMs,
-               clock.jitterMs, clock.largestStepMs, clock.backwardSteps, clock.deviceRateHz);
+               clock.jitterMs, clock.largestStepMs, clock.largestExcessMs, clock.backwardSteps, clock.deviceRateHz);
     } else {
         printf("clock: not measured (no audio device could be opened)\n");
     }
