@@ -23,6 +23,10 @@ unsigned char* readMusicFile(long* length) {
     fseek(file, 0, SEEK_END);
     long size = ftell(file);
     fseek(file, 0, SEEK_SET);
+    // A folder opens like a file and reports a meaningless end (LONG_MAX on ext4); it yields no
+    // byte, so it counts as empty rather than sizing an allocation from that end.
+    if (fgetc(file) == EOF) size = 0;
+    fseek(file, 0, SEEK_SET);
     unsigned char* data = size > 0 ? static_cast<unsigned char*>(malloc(size_t(size))) : nullptr;
     if (data && fread(data, 1, size_t(size), file) != size_t(size)) {
         free(data);

@@ -19,8 +19,9 @@ data_files() {
   (cd "$pristine/data" && find . -type f | sed 's|^\./||' | sort)
 }
 
-# Applies damage $1 (missing, empty, half, random, compile, link, unreadable) to data/$2 of a new
-# case folder, printed on standard output.
+# Applies damage $1 (missing, empty, half, random, folder, compile, link, unreadable) to data/$2
+# of a new case folder, printed on standard output. "folder": an empty folder in the file's place,
+# which opens like a file on Linux but yields no bytes.
 damage_case() {
   local kind=$1 file=${2:-} dir=$work/case
   [ -d "$dir" ] && chmod -R u+rwx "$dir" 2>/dev/null
@@ -41,6 +42,7 @@ damage_case() {
       size=$(stat -c %s "$source")
       rm -f "$target" && head -c "$size" /dev/urandom >"$target"
       ;;
+    folder) rm -f "$target" && mkdir "$target" ;;
     compile)  # a syntax error at the end of the fragment program
       rm -f "$dir/data/shaders/blur.frag"
       { cat "$pristine/data/shaders/blur.frag"; printf '\nfloat broken = ;\n'; } >"$dir/data/shaders/blur.frag"
@@ -87,13 +89,17 @@ run_case() {
      "$build/kestrane" >"$work/stdout" 2>"$work/stderr") &
   demo_pid=$!
   case_rc=""
+  : >"$work/harness"
   box=$(wait_window "Start FullScreen?") && xdotool key --window "$box" Escape >/dev/null 2>&1
-  win=$(wait_window "Vel - Kestrane") || win=""
+  wait_window "Vel - Kestrane" >/dev/null
   [ "$ending" = escape ] && sleep 2
-  for tick in $(seq 0 1199); do
+  local deadline=$(($(date +%s) + 120)) next_key=0
+  while [ "$(date +%s)" -lt "$deadline" ]; do
     kill -0 "$demo_pid" 2>/dev/null || break
-    if [ -n "$win" ] && [ $((tick % 50)) -eq 0 ]; then
-      focus_window "$win"
+    if [ "$(date +%s)" -ge "$next_key" ] && win=$(wait_window "Vel - Kestrane" 2); then
+      # Looked up again each time: an id found earlier may have been a window on its way out.
+      next_key=$(($(date +%s) + 5))
+      focus_window "$win" || echo "focus not taken by $win" >>"$work/harness"
       # Held for a moment: a press and release drained in one turn are never seen as a command.
       if [ "$ending" = escape ]; then
         xdotool keydown Escape && sleep 0.3 && xdotool keyup Escape
@@ -105,6 +111,8 @@ run_case() {
   done
   xdotool keyup m >/dev/null 2>&1
   if kill -0 "$demo_pid" 2>/dev/null; then
+    { echo "window used: $win"; echo "focus: $(xdotool getwindowfocus 2>&1)"; xwininfo -root -tree; } \
+      >>"$work/harness" 2>&1
     kill -9 "$demo_pid" 2>/dev/null
     wait "$demo_pid" 2>/dev/null
     case_rc=timeout
@@ -126,8 +134,10 @@ expected_stdout() {
     compile:* | half:shaders/blur.frag) echo '^\*\*\*COMPILER ERROR \(Fragment Shader\):\\n' ;;
     half:shaders/default.vert) echo '^\*\*\*COMPILER ERROR \(Vertex Shader\):\\n' ;;
     link:*) echo '^\*\*linker error\*\*\\n\*\*LINKER ERROR\\n' ;;
-    missing:shaders/default.vert | empty:shaders/default.vert) echo '^error: can.t load vertex shader!\\n$' ;;
-    missing:shaders/blur.frag | empty:shaders/blur.frag) echo '^error: can.t load fragment shader!\\n$' ;;
+    missing:shaders/default.vert | empty:shaders/default.vert | folder:shaders/default.vert)
+      echo '^error: can.t load vertex shader!\\n$' ;;
+    missing:shaders/blur.frag | empty:shaders/blur.frag | folder:shaders/blur.frag)
+      echo '^error: can.t load fragment shader!\\n$' ;;
     # Random bytes usually fail to compile; a first byte of 0 makes an empty source, which
     # compiles and then fails to link.
     random:shaders/*) echo '^(\*\*\*COMPILER ERROR \((Vertex|Fragment) Shader\):\\n|\*\*linker error\*\*\\n\*\*LINKER ERROR\\n)' ;;
@@ -183,7 +193,7 @@ matrix_case() {
   if [ "$case_ok" -ne 1 ]; then
     local keep
     keep=$build/damagedData-failures/${kind}-$(echo "${file:-all}" | tr '/' '_')
-    rm -rf "$keep" && mkdir -p "$keep" && chmod -R u+rwx "$dir" && cp -r "$dir/data" "$work/stdout" "$work/stderr" "$keep/"
+    rm -rf "$keep" && mkdir -p "$keep" && chmod -R u+rwx "$dir" && cp -r "$dir/data" "$work/stdout" "$work/stderr" "$work/harness" "$keep/"
     printf 'FAIL\t%s\t%s\t%s (kept in %s)\t%d.%d\n' "$kind" "$file" "$case_note" "$keep" \
       $((case_secs / 10)) $((case_secs % 10))
     return 1

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Damaged data: the demo, run under Xvfb with the dummy audio driver and M held to the end, keeps
-# going and exits 0 with one data file missing, empty, cut to half its size or overwritten with
-# random bytes, with a shader that fails to compile or to link, and with an unreadable data/.
+# going and exits 0 with one data file missing, empty, cut to half its size, overwritten with
+# random bytes or replaced by a folder, with a shader that fails to compile or to link, and with an
+# unreadable data/.
 # By default a representative set of cases (CTest); FULL=1 runs every file with every damage and
 # writes the table into docs/reliability.md:
 #   FULL=1 tests/e2e/damagedData.sh [build folder] [source folder]
@@ -20,7 +21,7 @@ run() { matrix_case "$@" | tee -a "$results"; }
 
 if [ "${FULL:-0}" = 1 ]; then
   for file in $(data_files); do
-    for kind in missing empty half random; do run "$kind" "$file"; done
+    for kind in missing empty half random folder; do run "$kind" "$file"; done
   done
   run compile shaders/blur.frag
   run link shaders/blur.frag
@@ -35,6 +36,7 @@ else
   run half 3d/deformed2.obj
   run empty music/ivo_marenk_-_kestrane.mp3
   run random music/ivo_marenk_-_kestrane.mp3
+  run folder music/ivo_marenk_-_kestrane.mp3
   run missing shaders/default.vert
   run compile shaders/blur.frag
   run link shaders/blur.frag

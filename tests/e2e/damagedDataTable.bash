@@ -18,18 +18,19 @@ trap 'rm -f "$table"' EXIT
     "$(grep -c '^skip' "$results") skipped. Each cell: result, what the program printed" \
     "(\"silent\": nothing on standard output), seconds to the end of the presentation with M held."
   echo
-  echo "| file | missing | empty | half | random bytes |"
-  echo "|---|---|---|---|---|"
+  echo "| file | missing | empty | half | random bytes | a folder in its place |"
+  echo "|---|---|---|---|---|---|"
   awk -F'\t' '
     function cell(s, n, t) { gsub(/\*/, "\\*", n); return (s == "ok" ? "ok" : "**" s "**") ": " n " (" t " s)" }
-    $2 ~ /^(missing|empty|half|random)$/ {
+    $2 ~ /^(missing|empty|half|random|folder)$/ {
       if (!($3 in seen)) { seen[$3] = 1; order[++count] = $3 }
       c[$3, $2] = cell($1, $4, $5)
     }
     END {
       for (i = 1; i <= count; ++i) {
         f = order[i]
-        printf "| %s | %s | %s | %s | %s |\n", f, c[f, "missing"], c[f, "empty"], c[f, "half"], c[f, "random"]
+        printf "| %s | %s | %s | %s | %s | %s |\n", f, c[f, "missing"], c[f, "empty"], c[f, "half"],
+               c[f, "random"], c[f, "folder"]
       }
     }' "$results"
   echo
