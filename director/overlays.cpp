@@ -97,7 +97,11 @@ float layerFlickerAlpha(float start, float t) {
 void fadeFromBlack(float start, float duration) {
     const float t = DemoTime;
     if (!(t > start)) return;
-    drawBlackVeil(1.0f - linearRamp(start, start + duration, t));
+    const float alpha = 1.0f - linearRamp(start, start + duration, t);
+    // A finished fade would blend a fully transparent quad over the whole window on every frame
+    // to the end: it changes no pixel and no later depth test, so it is skipped for its fill cost.
+    if (alpha <= 0.0f) return;
+    drawBlackVeil(alpha);
 }
 
 void fadeToBlack(float start, float duration) {
