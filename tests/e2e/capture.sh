@@ -3,7 +3,9 @@
 # and cut from the music at the frames' times, scaling with the aspect kept, a silent track without
 # music, and no video (nor temporary file) left behind when ffmpeg fails, the disk is full or the
 # export is interrupted.
-source "$(dirname "$0")/common.bash"
+source "$(dirname "$0")/common.bash" || exit 1
+# Everything below writes under $work only (a fake ffmpeg included): make sure it is a fresh folder.
+[ -n "${work:-}" ] && [ -d "$work" ] && [ -n "${build:-}" ] || { echo "FAIL: no working folder" >&2; exit 1; }
 command -v ffmpeg >/dev/null && command -v ffprobe >/dev/null || fail "ffmpeg and ffprobe are needed"
 run=$(make_data_folder music)
 mkdir -p "$run/data/music"
@@ -74,11 +76,13 @@ grep -q "ffmpeg failed with exit status 3" "$work/stderr" || fail "no message na
 
 # Ctrl+C and kill during a long export: exit 128 + signal, no video, no temporary file, no ffmpeg.
 for sig in INT TERM; do
+  rm -f "$work/stderr"  # the progress looked for below must be this run's, not the last one's
   (cd "$run" && exec "$build/kestrane-render" --capture --from 0 --to 120 --out "$work/out/s.mp4" \
      >"$work/stdout" 2>"$work/stderr") &
   pid=$!
-  for _ in $(seq 200); do grep -q "frames" "$work/stderr" 2>/dev/null && break; sleep 0.1; done
-  grep -q "frames" "$work/stderr" || fail "the long export shows no progress"
+  for _ in $(seq 600); do grep -q "frames" "$work/stderr" 2>/dev/null && break; sleep 0.1; done
+  grep -q "frames" "$work/stderr" ||
+    fail "the long export shows no progress before SIG$sig ($(kill -0 "$pid" 2>/dev/null && echo running || echo ended))"
   kill -s "$sig" "$pid"
   wait "$pid"; rc=$?
   want=$(( 128 + $(kill -l "$sig") ))

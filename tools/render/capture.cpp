@@ -19,30 +19,38 @@
 namespace {
 
 volatile sig_atomic_t stopSignal = 0;
+int catchDepth = 0;
+struct sigaction savedActions[3];
+struct sigaction savedPipeAction;
+const int kStopSignals[3] = {SIGINT, SIGTERM, SIGHUP};
 
 void onStopSignal(int signal) { stopSignal = signal; }
 
-// Catches Ctrl+C, kill and a closed terminal for the length of an export (no SA_RESTART, so a
-// blocked write to ffmpeg returns at once); a write to a dead ffmpeg fails with EPIPE instead of
-// killing the renderer.
-struct SignalGuard {
-    struct sigaction saved[3];
-    struct sigaction savedPipe;
-    const int signals[3] = {SIGINT, SIGTERM, SIGHUP};
-    SignalGuard() {
-        stopSignal = 0;
-        struct sigaction action = {};
-        action.sa_handler = onStopSignal;
-        sigemptyset(&action.sa_mask);
-        for (int i = 0; i < 3; ++i) sigaction(signals[i], &action, &saved[i]);
-        struct sigaction ignore = {};
-        ignore.sa_handler = SIG_IGN;
-        sigaction(SIGPIPE, &ignore, &savedPipe);
-    }
-    ~SignalGuard() {
-        for (int i = 0; i < 3; ++i) sigaction(signals[i], &saved[i], nullptr);
-        sigaction(SIGPIPE, &savedPipe, nullptr);
-    }
+}  // namespace
+
+void catchStopSignals() {
+    if (catchDepth++ > 0) return;
+    struct sigaction action = {};
+    action.sa_handler = onStopSignal;  // no SA_RESTART: a blocked write to ffmpeg returns at once
+    sigemptyset(&action.sa_mask);
+    for (int i = 0; i < 3; ++i) sigaction(kStopSignals[i], &action, &savedActions[i]);
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &ignore, &savedPipeAction);
+}
+
+void releaseStopSignals() {
+    if (catchDepth == 0 || --catchDepth > 0) return;
+    for (int i = 0; i < 3; ++i) sigaction(kStopSignals[i], &savedActions[i], nullptr);
+    sigaction(SIGPIPE, &savedPipeAction, nullptr);
+}
+
+namespace {
+
+// Holds the stop signals caught for the length of one export.
+struct StopSignalScope {
+    StopSignalScope() { catchStopSignals(); }
+    ~StopSignalScope() { releaseStopSignals(); }
 };
 
 std::string folderOf(const std::string& path) {
@@ -91,7 +99,11 @@ int runCapture(const CaptureOptions& options, CaptureResult* result) {
         fprintf(stderr, "kestrane-render: %s is a folder; give the video's file name\n", options.out.c_str());
         return 1;
     }
-    SignalGuard guard;
+    StopSignalScope signals;
+    if (stopSignal) {
+        fprintf(stderr, "kestrane-render: interrupted before the export began; nothing was written\n");
+        return 128 + stopSignal;
+    }
     std::string partial = options.out + "." + std::to_string(getpid()) + ".part";
     std::string wav = options.out + "." + std::to_string(getpid()) + ".wav";
     if (!reserve(partial)) return 1;

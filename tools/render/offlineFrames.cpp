@@ -17,6 +17,8 @@
 
 bool openOfflineDemo() {
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    // Ctrl+C must stop the renderer; SDL would turn it into a quit event nobody reads here.
+    setenv("SDL_NO_SIGNAL_HANDLERS", "1", 0);
     audioSetOffline(true);
     isFullscreen = false;
     return openDisplayWindow("Vel - Kestrane", 800, 600, 32, false);

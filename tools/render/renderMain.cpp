@@ -121,6 +121,7 @@ int runCaptureCommand(int argc, char** argv) {
         printUsage();
         return 2;
     }
+    catchStopSignals();  // a Ctrl+C during start-up still stops the export
     if (!openOfflineDemo()) {
         fprintf(stderr, "kestrane-render: cannot open an offscreen GL window\n");
         return 1;

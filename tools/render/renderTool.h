@@ -45,6 +45,12 @@ struct CaptureResult {
 // on any failure nothing is left under options.out or beside it.
 int runCapture(const CaptureOptions& options, CaptureResult* result);
 
+// Ctrl+C, kill and a closed terminal only set a flag that the export acts on (and a write to a dead
+// ffmpeg fails instead of killing the process). Nested calls are counted; the last release restores
+// the handlers found by the first catch. Catching before the demo opens keeps SDL from taking them.
+void catchStopSignals();
+void releaseStopSignals();
+
 // Writes samples [firstSample, endSample) of the music as a 44100 Hz 16-bit stereo WAV file: our
 // own decode of the same MP3 the clock plays, silence past its end. A missing or undecodable music
 // file gives silence (and *hasMusic false). False when the file cannot be written.
