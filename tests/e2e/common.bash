@@ -21,15 +21,18 @@ fail() {
   exit 1
 }
 
+# Xvfb picks a free display number itself (-displayfd) and writes it once it accepts clients, so
+# tests started at the same moment never end up sharing one display and each other's windows.
 start_x() {
-  local d
-  for d in $(seq 40 99); do
-    [ -e "/tmp/.X11-unix/X$d" ] || [ -e "/tmp/.X$d-lock" ] && continue
-    Xvfb ":$d" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=":$d"
-    for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
-    kill "$xvfb_pid" 2>/dev/null
+  Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 100); do
+    if [ -s "$work/display" ]; then
+      export DISPLAY=":$(head -1 "$work/display")"
+      xdpyinfo >/dev/null 2>&1 && return 0
+    fi
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.1
   done
   fail "no Xvfb display could be started"
 }

@@ -99,7 +99,7 @@ run_case() {
   box=$(wait_window "Start FullScreen?") && xdotool key --window "$box" Escape >/dev/null 2>&1
   wait_window "Vel - Kestrane" >/dev/null
   [ "$ending" = escape ] && sleep 2
-  local deadline=$(($(date +%s) + 120)) next_key=0
+  local deadline=$(($(date +%s) + 60)) next_key=0
   while [ "$(date +%s)" -lt "$deadline" ]; do
     kill -0 "$demo_pid" 2>/dev/null || break
     if [ "$(date +%s)" -ge "$next_key" ] && win=$(wait_window "Vel - Kestrane" 2); then
@@ -158,7 +158,7 @@ judge_case() {
   out=$(awk '{printf "%s\\n", $0}' "$work/stdout")
   err=$(cat "$work/stderr")
   case_ok=0
-  if [ "$case_rc" = timeout ]; then case_note="did not end within 120 s"; return; fi
+  if [ "$case_rc" = timeout ]; then case_note="did not end within 60 s"; return; fi
   if [ "$case_rc" -ne 0 ]; then case_note="exit code $case_rc"; return; fi
   if grep -qE 'AddressSanitizer|LeakSanitizer|runtime error:' <<<"$err"; then
     case_note="sanitizer report"; return
