@@ -23,8 +23,10 @@ fail() {
 
 # Xvfb picks a free display number itself (-displayfd) and writes it once it accepts clients, so
 # tests started at the same moment never end up sharing one display and each other's windows.
+# -noreset: without it the server resets whenever its last client leaves (the start question's
+# own connection, say), refusing connections for a moment and dropping every window.
 start_x() {
-  Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -noreset -screen 0 800x600x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
   xvfb_pid=$!
   for _ in $(seq 100); do
     if [ -s "$work/display" ]; then
