@@ -50,7 +50,7 @@ skipped=$(grep -c '^skip' "$results")
 echo "damaged data: $passed passed, $failed failed, $skipped skipped"
 
 if [ "${FULL:-0}" = 1 ]; then
-  "$(dirname "$0")/damagedDataTable.bash" "$results" "$source_dir/docs/reliability.md"
+  "$(dirname "$0")/damagedDataTable.bash" "$results" "$source_dir/docs/reliability.md" "$build"
 fi
 [ "$failed" -eq 0 ] || fail "$failed damaged-data cases failed"
 echo "PASS"

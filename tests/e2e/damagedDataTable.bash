@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# damagedDataTable.bash RESULTS DOC: turns the result lines of a full damaged-data run (status,
+# damagedDataTable.bash RESULTS DOC [BUILD]: turns the result lines of a full damaged-data run (status,
 # damage, file, note, seconds; tab-separated) into a Markdown table, one row per file and one
 # column per damage, and puts it into DOC between the matrix markers (appended when missing).
 set -euo pipefail
 results=$1
 doc=$2
+build=${3:-}
 begin='<!-- damaged-data matrix: begin (written by FULL=1 tests/e2e/damagedData.sh) -->'
 end='<!-- damaged-data matrix: end -->'
 table=$(mktemp)
@@ -13,7 +14,7 @@ trap 'rm -f "$table"' EXIT
 {
   echo "$begin"
   echo
-  echo "Run $(date -u '+%Y-%m-%d %H:%M UTC') at commit $(git -C "$(dirname "$doc")" rev-parse --short HEAD 2>/dev/null || echo unknown):" \
+  echo "Run $(date -u '+%Y-%m-%d %H:%M UTC') at commit $(git -C "$(dirname "$doc")" rev-parse --short HEAD 2>/dev/null || echo unknown)${build:+, build $(basename "$build")}:" \
     "$(grep -c '^ok' "$results") passed, $(grep -c '^FAIL' "$results") failed," \
     "$(grep -c '^skip' "$results") skipped. Each cell: result, what the program printed" \
     "(\"silent\": nothing on standard output), seconds to the end of the presentation with M held."
