@@ -15,7 +15,8 @@
 namespace {
 
 // KESTRANE_TRACE set: every drawn frame is checked with glGetError, each error is a line on
-// standard error, and the end of the loop says where the presentation stood (for long test runs).
+// standard error, so is each seek key applied (with the time it started from), and the end of the
+// loop says where the presentation stood (for long test runs).
 const bool tracing = getenv("KESTRANE_TRACE") != nullptr;
 long tracedFrames = 0;
 
@@ -37,6 +38,10 @@ void traceLoopEnd(const char* why) {
 void applySeekKeys(float demoTime) {
     if (KeyState[VK_M]) seekMusicMs(int(demoTime * 1000.0 + 1000.0));
     if (KeyState[VK_N]) seekMusicMs(int(demoTime * 1000.0 - 1000.0));
+    if (tracing && (KeyState[VK_M] || KeyState[VK_N])) {
+        fprintf(stderr, "kestrane-trace: seek%s%s from %.3f s\n", KeyState[VK_M] ? " M" : "",
+                KeyState[VK_N] ? " N" : "", demoTime);
+    }
 }
 
 void runMessageLoop() {
