@@ -1,6 +1,6 @@
 // drawHelpers.cpp
 // Immediate-mode drawing shared by the scenes: camera-facing billboards (the modelview matrix is
-// read back on every call), masked sprites drawn as a multiply pass then an additive pass, and the
+// read back on every call, or once for a batch under one matrix), masked sprites drawn as a multiply pass then an additive pass, and the
 // OBJ model group by group. Triangles with indices outside the model's arrays are skipped.
 #include <GL/gl.h>
 
@@ -11,18 +11,16 @@ namespace {
 Vec3 scaled(float x, float y, float z, float s) { return {x * s, y * s, z * s}; }
 }  // namespace
 
-void drawBillboard(Vec3 centre, float halfSize) {
-    GLfloat m[16];
-    glGetFloatv(GL_MODELVIEW_MATRIX, m);
-    // The first two rows are the eye's x and y axes in object space (unnormalised: a scale in the
-    // matrix scales the square a second time).
+namespace {
+// The square of one billboard from the first two rows of the modelview matrix m (the eye's x and y
+// axes in object space, unnormalised: a scale in the matrix scales the square a second time).
+void emitBillboard(const GLfloat* m, Vec3 centre, float halfSize) {
     const Vec3 right = scaled(m[0], m[4], m[8], halfSize);
     const Vec3 up = scaled(m[1], m[5], m[9], halfSize);
     const Vec3 corner1 = subtractVec3(subtractVec3(centre, right), up);
     const Vec3 corner2 = subtractVec3(addVec3(centre, right), up);
     const Vec3 corner3 = addVec3(addVec3(centre, right), up);
     const Vec3 corner4 = subtractVec3(addVec3(centre, up), right);
-    glBegin(GL_QUADS);
     glTexCoord2s(0, 0);
     glVertex3fv(&corner1.x);
     glTexCoord2s(1, 0);
@@ -31,6 +29,22 @@ void drawBillboard(Vec3 centre, float halfSize) {
     glVertex3fv(&corner3.x);
     glTexCoord2s(0, 1);
     glVertex3fv(&corner4.x);
+}
+}  // namespace
+
+void drawBillboard(Vec3 centre, float halfSize) {
+    GLfloat m[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    glBegin(GL_QUADS);
+    emitBillboard(m, centre, halfSize);
+    glEnd();
+}
+
+void drawBillboards(const Vec3* centres, const float* halfSizes, int count) {
+    GLfloat m[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    glBegin(GL_QUADS);
+    for (int i = 0; i < count; ++i) emitBillboard(m, centres[i], halfSizes[i]);
     glEnd();
 }
 

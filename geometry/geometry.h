@@ -55,5 +55,8 @@ void computeVertexNormals(ObjModel& model);
 bool isTriangleDrawable(const ObjModel& model, const ObjTriangle& triangle);
 
 void drawBillboard(Vec3 centre, float halfSize);
+// The squares of drawBillboard for count centres under the current modelview matrix, which is read
+// once, drawn in order in one batch: the same picture as count drawBillboard calls.
+void drawBillboards(const Vec3* centres, const float* halfSizes, int count);
 void drawMaskedBillboard(Vec3 centre, float halfSize, int maskSlot, int spriteSlot);
 void drawModel(const ObjModel& model);

@@ -31,6 +31,31 @@ Vec3 knotPoint(int i, float a, float b, float c) {
     return p;
 }
 
+struct KnotTable {
+    bool filled = false;
+    float a = 0, b = 0, c = 0;
+    Vec3 points[KNOT_SPRITES];
+};
+
+// The 6000 positions of the knot (a, b, c), from the slot of tables that holds them or, when none
+// does yet, worked out into a free slot (or, with every slot taken, the last one, refilled).
+const Vec3* knotTable(KnotTable* tables, float a, float b, float c) {
+    KnotTable* slot = &tables[2];
+    for (int k = 0; k < 3; ++k) {
+        if (tables[k].filled && tables[k].a == a && tables[k].b == b && tables[k].c == c) return tables[k].points;
+        if (!tables[k].filled) {
+            slot = &tables[k];
+            break;
+        }
+    }
+    for (int i = 0; i < KNOT_SPRITES; ++i) slot->points[i] = knotPoint(i, a, b, c);
+    slot->a = a;
+    slot->b = b;
+    slot->c = c;
+    slot->filled = true;
+    return slot->points;
+}
+
 }  // namespace
 
 float knotRotationAngle(float t) { return 2.0f * t + 500.0f; }
@@ -55,9 +80,13 @@ void drawSpriteKnot(float a, float b, float c, int textureSlot) {
     glDepthMask(GL_FALSE);
     glColor4f(0.3f, 0.5f, 0.3f, 0.8f);
 
-    Vec3 points[KNOT_SPRITES];
-    for (int i = 0; i < KNOT_SPRITES; ++i) points[i] = knotPoint(i, a, b, c);
-    for (int i = 0; i < KNOT_SPRITES; ++i) drawBillboard(points[i], knotSpriteHalfSize(i, t));
+    // The positions depend only on the knot's factors, so each knot's table is worked out once;
+    // every sprite shares one modelview matrix, so the 6000 squares go to the driver as one batch.
+    static KnotTable tables[3];
+    const Vec3* points = knotTable(tables, a, b, c);
+    static float halfSizes[KNOT_SPRITES];
+    for (int i = 0; i < KNOT_SPRITES; ++i) halfSizes[i] = knotSpriteHalfSize(i, t);
+    drawBillboards(points, halfSizes, KNOT_SPRITES);
 
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     glDepthMask(GL_TRUE);

@@ -114,6 +114,33 @@ TEST(DrawHelpers, BillboardFacesTheViewerWhateverTheRotation) {
     EXPECT_TRUE(hasCorner(moved, 350, 300, 1, 1));
 }
 
+TEST(DrawHelpers, BatchedBillboardsAreTheSquaresOfSingleBillboards) {
+    ASSERT_TRUE(openTestGlContext());
+    const Vec3 centres[3] = {{0, 0, 0}, {1, -0.5f, 0.25f}, {-1, 1, -0.5f}};
+    const float halfSizes[3] = {0.5f, 0.25f, 0.75f};
+    auto underRotation = [](const std::function<void()>& draw) {
+        return feedback([&] {
+            glRotatef(30, 1, 0, 1);
+            glScalef(0.8f, 0.8f, 0.8f);
+            draw();
+        });
+    };
+    const auto single = underRotation([&] {
+        for (int i = 0; i < 3; ++i) drawBillboard(centres[i], halfSizes[i]);
+    });
+    const auto batched = underRotation([&] { drawBillboards(centres, halfSizes, 3); });
+    ASSERT_EQ(single.size(), batched.size());
+    ASSERT_FALSE(single.empty());
+    for (size_t i = 0; i < single.size(); ++i) {
+        EXPECT_EQ(single[i].x, batched[i].x);
+        EXPECT_EQ(single[i].y, batched[i].y);
+        EXPECT_EQ(single[i].z, batched[i].z);
+        EXPECT_EQ(single[i].s, batched[i].s);
+        EXPECT_EQ(single[i].t, batched[i].t);
+    }
+    EXPECT_TRUE(feedback([&] { drawBillboards(centres, halfSizes, 0); }).empty());
+}
+
 TEST(DrawHelpers, MaskedBillboardLeavesItsState) {
     ASSERT_TRUE(openTestGlContext());
     glLoadIdentity();

@@ -6,6 +6,7 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -343,6 +344,34 @@ TEST(SpriteKnots, TurnOnlyEighteenDegreesOverTheScene) {
     drawSceneFrame(drawKnotsScene, 144.0f);
     readModelview(m);
     EXPECT_NEAR(angleAboutDiagonal(m), 68.0, 1e-3);
+    EXPECT_TRUE(glStateIsBalanced());
+}
+
+// Every float GL feeds back (GL_3D) while draw runs.
+std::vector<GLfloat> fedBack(void (*draw)()) {
+    static std::vector<GLfloat> buffer(1 << 21);
+    glFeedbackBuffer(GLsizei(buffer.size()), GL_3D, buffer.data());
+    glRenderMode(GL_FEEDBACK);
+    draw();
+    const GLint used = glRenderMode(GL_RENDER);
+    return std::vector<GLfloat>(buffer.begin(), buffer.begin() + std::max(used, 0));
+}
+
+TEST(SpriteKnots, KnotPositionsWorkedOutOnceStayRightForAnyFactors) {
+    ASSERT_TRUE(startDemoForTests());
+    DemoTime = 140.0f;
+    const auto knotA = [] { drawSpriteKnot(1.0f, 2.0f, 3.0f, texDotSprite); };
+    const std::vector<GLfloat> first = fedBack(knotA);
+    ASSERT_GT(first.size(), 6000u);
+    // More factor sets than the scene has knots, so earlier positions are replaced and must be
+    // worked out again, not served from a table of other factors.
+    const std::vector<GLfloat> second = fedBack([] { drawSpriteKnot(4.0f, 5.0f, 6.0f, texDotSprite); });
+    EXPECT_NE(first, second);
+    fedBack([] { drawSpriteKnot(7.0f, 8.0f, 9.0f, texDotSprite); });
+    fedBack([] { drawSpriteKnot(10.0f, 11.0f, 12.0f, texDotSprite); });
+    fedBack([] { drawSpriteKnot(13.0f, 14.0f, 15.0f, texDotSprite); });
+    EXPECT_EQ(fedBack(knotA), first);
+    EXPECT_EQ(fedBack([] { drawSpriteKnot(4.0f, 5.0f, 6.0f, texDotSprite); }), second);
     EXPECT_TRUE(glStateIsBalanced());
 }
 

@@ -85,7 +85,7 @@ void startProgress(ProgressBar* bar, long long total);
 void updateProgress(ProgressBar* bar, long long done);
 void finishProgress(ProgressBar* bar, long long done, const char* what);
 
-int runBenchmark();
+int runBenchmark(bool framesOnly);
 // Child side of the benchmark's start-up measurement: opens the demo, draws the first frame and
 // prints monotonicSeconds() when it is drawn.
 int runStartupProbe();
