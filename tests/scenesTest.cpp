@@ -375,6 +375,33 @@ TEST(SpriteKnots, KnotPositionsWorkedOutOnceStayRightForAnyFactors) {
     EXPECT_TRUE(glStateIsBalanced());
 }
 
+TEST(SpriteKnots, SceneWithoutTheDepthTestDrawsTheSamePicture) {
+    ASSERT_TRUE(startDemoForTests());
+    auto region = [] {
+        std::vector<unsigned char> pixels(512 * 512 * 3);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, 512, 512, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+        return pixels;
+    };
+    // The three knots drawn one by one with the depth test on, as the director's state has it.
+    glEnable(GL_DEPTH_TEST);
+    drawSceneFrame([] {
+        drawSpriteKnot(5.0f, 8.0f, 15.0f, texDotSprite);
+        drawSpriteKnot(8.0f, 5.0f, 18.0f, texDotSprite2);
+        drawSpriteKnot(10.0f, 6.0f, 12.0f, texDotSprite3);
+    }, 139.0f);
+    const std::vector<unsigned char> tested = region();
+    drawSceneFrame(drawKnotsScene, 139.0f);
+    EXPECT_TRUE(region() == tested);
+    EXPECT_GT(regionBrightness(), 512LL * 512 * 3 * 10);  // not an empty picture on both sides
+    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+    glDisable(GL_DEPTH_TEST);
+    drawSceneFrame(drawKnotsScene, 139.0f);
+    EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
+    glEnable(GL_DEPTH_TEST);
+    EXPECT_TRUE(glStateIsBalanced());
+}
+
 TEST(SpriteKnots, SpriteHalfSizesPulseBetween08And12) {
     float low = 2.0f, high = 0.0f;
     for (float t : {135.0f, 137.3f, 139.9f, 142.1f, 143.99f}) {
