@@ -76,7 +76,7 @@ namespace {
 pngInfo loadInfo;
 
 unsigned int loadPicture(int load) {
-    return pngBind(textureFiles[load], PNG_BUILDMIPMAPS, PNG_ALPHA, &loadInfo, GL_REPEAT,
+    return pngBind(dataFile(textureFiles[load]).c_str(), PNG_BUILDMIPMAPS, PNG_ALPHA, &loadInfo, GL_REPEAT,
                    GL_NEAREST, GL_NEAREST);
 }
 }  // namespace
