@@ -51,7 +51,8 @@ std::string chooseDataFolder(const DataFolderPlaces& places, std::string* looked
         if (isFolder(places.sourceData)) return places.sourceData;
     }
     if (!executable.empty() && places.installedData) {
-        const std::string installed = (fs::path(executable) / places.installedData).lexically_normal().string();
+        const std::string installed =
+            (fs::path(executable) / places.installedData).lexically_normal().string();
         addPlace(looked, installed);
         if (isFolder(installed)) return installed;
     }

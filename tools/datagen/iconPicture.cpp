@@ -41,7 +41,8 @@ Image makeIcon() {
                 }
             }
             const Rgb colour = plate + light;
-            setPixel(icon, x, y, {clamp01(colour.r), clamp01(colour.g), clamp01(colour.b)}, plateCoverage(x, y));
+            const Rgb clamped{clamp01(colour.r), clamp01(colour.g), clamp01(colour.b)};
+            setPixel(icon, x, y, clamped, plateCoverage(x, y));
         }
     }
     return icon;

@@ -1,8 +1,8 @@
 // main.cpp
 // kestrane-datagen <dataDir> [--contact-sheet <file.png>] | --icon <file.png>
 // Writes every picture the demo loads into <dataDir>/textures and the model into <dataDir>/3d,
-// one progress line per group on standard error; or only the program's icon. Output is deterministic: no clock, no
-// environment and no unseeded randomness enter it.
+// one progress line per group on standard error; or only the program's icon. Output is
+// deterministic: no clock, no environment and no unseeded randomness enter it.
 #include <chrono>
 #include <cstdio>
 #include <cstring>
