@@ -11,7 +11,7 @@ version=$(sed -n 's/^project(kestrane VERSION \([0-9.]*\).*/\1/p' "$source_dir/C
   fail "package name $(basename "$deb"), expected kestrane_${version}_$(dpkg --print-architecture).deb"
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libsdl2 libmpg123 libpng16 libglu libkissfft libc6 libstdc++6; do
+for library in libsdl2 libmpg123 libpng16 libglu libkissfft libc6 libstdc++6 libgl1 libegl1; do
   grep -q "$library" <<<"$depends" || fail "Depends lacks $library: $depends"
 done
 [ "$(dpkg-deb -f "$deb" Recommends)" = "ffmpeg" ] || fail "Recommends is not ffmpeg"
