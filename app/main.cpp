@@ -4,5 +4,9 @@
 #include <cstdlib>
 
 #include "app/app.h"
+#include "assets/assets.h"
 
-int main() { exit(runDemo()); }
+int main() {
+    findDataFolder("kestrane", false);  // without one the files are missing, as from any folder
+    exit(runDemo());
+}

@@ -3,6 +3,8 @@
 // tables, the shared quadric and the music. Every global here is made anew by each start-up.
 #pragma once
 
+#include <string>
+
 #include "geometry/geometry.h"
 
 struct MusicStream;
@@ -64,3 +66,23 @@ void activateSpectrum();
 int musicTimeMs();                 // the stream position in ms
 void seekMusicMs(int ms);
 const float* musicSpectrum();      // 512 values
+
+// The data folder. Files are named "data/..." throughout; dataFile() reads them from the folder
+// that findDataFolder() chose at start ("data" of the current folder until then).
+struct DataFolderPlaces {
+    const char* fromEnvironment = nullptr;   // $KESTRANE_DATA: when set, the only place tried
+    const char* executableFolder = nullptr;  // the running executable's folder
+    const char* buildFolder = nullptr;       // the build folder the executable was made in
+    const char* sourceData = nullptr;        // data/ of that build's source tree
+    const char* installedData = nullptr;     // the installed data, relative to the executable's folder
+    bool skipBuildTree = false;              // $KESTRANE_IGNORE_BUILD_TREE set
+};
+// The first existing folder of places in order, or empty; *looked lists each place tried.
+std::string chooseDataFolder(const DataFolderPlaces& places, std::string* looked);
+// Chooses the folder from the environment and the executable's location. When none exists, prints
+// one line on standard error saying where it looked (and, unless required, that data/ of the
+// current folder is read as before) and returns false.
+bool findDataFolder(const char* program, bool required);
+void useDataFolder(const std::string& folder);
+// "data/x" read from the chosen folder; any other path unchanged.
+std::string dataFile(const char* path);

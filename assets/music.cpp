@@ -18,7 +18,7 @@ unsigned char* musicData = nullptr;  // the file's bytes; the stream reads them 
 
 // Reads the whole file; null when it cannot be opened.
 unsigned char* readMusicFile(long* length) {
-    FILE* file = fopen(kMusicPath, "rb");
+    FILE* file = fopen(dataFile(kMusicPath).c_str(), "rb");
     if (!file) return nullptr;
     fseek(file, 0, SEEK_END);
     long size = ftell(file);

@@ -46,8 +46,9 @@ void makeScatterDirections() {
 bool initDemo() {
     glEnable(GL_TEXTURE_2D);
     loadTextures();
-    readObjModel(demoModel, "data/3d/deformed2.obj");
-    blurProgram = shaderLibrary.loadProgramPair("data/shaders/default.vert", "data/shaders/blur.frag");
+    readObjModel(demoModel, dataFile("data/3d/deformed2.obj").c_str());
+    blurProgram = shaderLibrary.loadProgramPair(dataFile("data/shaders/default.vert").c_str(),
+                                                dataFile("data/shaders/blur.frag").c_str());
     glDisable(GL_TEXTURE_2D);
     glShadeModel(GL_SMOOTH);
     glClearDepth(1.0);

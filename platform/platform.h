@@ -136,3 +136,9 @@ bool decodePng(const unsigned char* bytes, size_t size, unsigned char** pixels, 
 // Time for profiling and for the silent clock only; the picture takes its time from the music.
 // ---------------------------------------------------------------------------------------------
 double platformSeconds();
+
+// ---------------------------------------------------------------------------------------------
+// Files.
+// ---------------------------------------------------------------------------------------------
+// The folder of the running executable, links resolved, ending in '/'; null when unknown.
+const char* platformExecutableFolder();

@@ -10,6 +10,7 @@ command -v ffmpeg >/dev/null && command -v ffprobe >/dev/null || fail "ffmpeg an
 run=$(make_data_folder music)
 mkdir -p "$run/data/music"
 music=$run/data/music/ivo_marenk_-_kestrane.mp3
+export KESTRANE_DATA=$run/data
 # Test music: silence up to 1.0 s, then a tone; the tone's start shows where the soundtrack was cut.
 ffmpeg -v error -f lavfi -i "aevalsrc=if(gte(t\,1)\,0.5*sin(2*PI*440*t)\,0):s=44100:c=stereo:d=4" \
   -c:a libmp3lame -b:a 192k -y "$music" || fail "cannot make the test music"

@@ -39,9 +39,9 @@ start_x() {
   fail "no Xvfb display could be started"
 }
 
-# Starts the demo in folder $1 with the dummy audio driver.
+# Starts the demo in folder $1, reading $1/data, with the dummy audio driver.
 start_demo() {
-  (cd "$1" && exec env SDL_AUDIODRIVER=dummy "$build/kestrane" >"$work/stdout" 2>"$work/stderr") &
+  (cd "$1" && exec env KESTRANE_DATA="$1/data" SDL_AUDIODRIVER=dummy "$build/kestrane" >"$work/stdout" 2>"$work/stderr") &
   demo_pid=$!
 }
 

@@ -90,7 +90,7 @@ focus_window() {
 run_case() {
   local dir=$1 prefix=$2 ending=${3:-end} started win="" box
   started=$(date +%s%N)
-  (cd "$dir" && exec $prefix env SDL_AUDIODRIVER=dummy KESTRANE_TRACE=1 HOME="$work" \
+  (cd "$dir" && exec $prefix env KESTRANE_DATA="$dir/data" SDL_AUDIODRIVER=dummy KESTRANE_TRACE=1 HOME="$work" \
      ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=1" LSAN_OPTIONS="suppressions=$work/lsan.supp" \
      "$build/kestrane" >"$work/stdout" 2>"$work/stderr") &
   demo_pid=$!

@@ -115,6 +115,8 @@ Image makeOverlay() {
 
 }  // namespace
 
+Image makeGroupLogo() { return makeLogo(); }
+
 bool makeLogoPictures(const PictureSink& sink) {
     Image scroller, scrollerMask;
     makeScroller(scroller, scrollerMask);

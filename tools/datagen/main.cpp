@@ -1,8 +1,8 @@
 // main.cpp
-// kestrane-datagen <dataDir> [--contact-sheet <file.png>]
+// kestrane-datagen <dataDir> [--contact-sheet <file.png>] | --icon <file.png>
 // Writes every picture the demo loads into <dataDir>/textures and the model into <dataDir>/3d,
-// one progress line per group on standard error. Output is deterministic: no clock, no
-// environment and no unseeded randomness enter it.
+// one progress line per group on standard error; or only the program's icon. Output is
+// deterministic: no clock, no environment and no unseeded randomness enter it.
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -30,8 +30,10 @@ const PictureGroup pictureGroups[] = {
 void printUsage() {
     std::fprintf(stderr,
                  "usage: kestrane-datagen <dataDir> [--contact-sheet <file.png>]\n"
+                 "       kestrane-datagen --icon <file.png>\n"
                  "  writes <dataDir>/textures/*.png, <dataDir>/textures/intro/*.png and\n"
-                 "  <dataDir>/3d/deformed2.obj; with --contact-sheet also one overview picture\n");
+                 "  <dataDir>/3d/deformed2.obj; with --contact-sheet also one overview picture;\n"
+                 "  with --icon only the 256x256 program icon made from the group logo\n");
 }
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
@@ -52,16 +54,32 @@ bool makeFolder(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string dataDir, sheetPath;
+    std::string dataDir, sheetPath, iconPath;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--contact-sheet") == 0 && i + 1 < argc) {
             sheetPath = argv[++i];
+        } else if (std::strcmp(argv[i], "--icon") == 0 && i + 1 < argc) {
+            iconPath = argv[++i];
         } else if (argv[i][0] == '-' || !dataDir.empty()) {
             printUsage();
             return 2;
         } else {
             dataDir = argv[i];
         }
+    }
+    if (!iconPath.empty()) {
+        if (!dataDir.empty() || !sheetPath.empty()) {
+            printUsage();
+            return 2;
+        }
+        std::string error;
+        const std::string folder = std::filesystem::path(iconPath).parent_path().string();
+        if (!folder.empty() && !makeFolder(folder)) return 1;
+        if (!writePng(makeIcon(), iconPath, error)) {
+            std::fprintf(stderr, "kestrane-datagen: icon: %s\n", error.c_str());
+            return 1;
+        }
+        return 0;
     }
     if (dataDir.empty()) {
         printUsage();

@@ -21,6 +21,10 @@ bool makeIntroCards(const PictureSink& sink);
 bool makePhraseCards(const PictureSink& sink);
 // vel_logo, the scroller pair and overlay.
 bool makeLogoPictures(const PictureSink& sink);
+// The group logo as vel_logo (1024x512, straight colour with alpha, added over black in the demo).
+Image makeGroupLogo();
+// The program's 256x256 icon: the group logo on a dark rounded plate.
+Image makeIcon();
 // font: a 16 by 16 grid of the printable ASCII characters.
 bool makeFontAtlas(const PictureSink& sink);
 

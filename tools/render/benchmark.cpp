@@ -134,7 +134,7 @@ bool measureClock(ClockFigures* figures) {
     audioSetOffline(false);
     if (!audioInit(44100)) return false;
     static std::vector<unsigned char> music;
-    if (FILE* file = fopen(kMusicFile, "rb")) {
+    if (FILE* file = fopen(dataFile(kMusicFile).c_str(), "rb")) {
         unsigned char chunk[65536];
         size_t got;
         while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) music.insert(music.end(), chunk, chunk + got);

@@ -14,6 +14,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "assets/assets.h"
 #include "tools/render/renderTool.h"
 
 namespace {
@@ -127,7 +128,7 @@ int runCapture(const CaptureOptions& options, CaptureResult* result) {
     }
     if (!hasMusic && !options.quiet) {
         fprintf(stderr, "kestrane-render: %s is missing or holds no MP3 audio; the video gets a silent track\n",
-                kMusicFile);
+                dataFile(kMusicFile).c_str());
     }
 
     EncoderProcess encoder;

@@ -135,6 +135,7 @@ int runCaptureCommand(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (!findDataFolder("kestrane-render", true)) exit(1);  // no frame without the data
     for (int i = 1; i < argc; ++i) {
         if (strcmp(argv[i], "--capture") == 0) exit(runCaptureCommand(argc, argv));
         if (strcmp(argv[i], "--startup-probe") == 0) exit(runStartupProbe());

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "assets/assets.h"
 #include "platform/platform.h"
 #include "tools/render/renderTool.h"
 
@@ -27,7 +28,7 @@ void putLe16(unsigned char* p, uint16_t v) {
 
 // The whole music decoded to 44100 Hz stereo; false (and nothing) when it is missing or bad.
 bool decodeMusic(int16_t** pcm, long* frames) {
-    FILE* file = fopen(kMusicFile, "rb");
+    FILE* file = fopen(dataFile(kMusicFile).c_str(), "rb");
     if (!file) return false;
     std::vector<unsigned char> bytes;
     unsigned char chunk[65536];
