@@ -21,7 +21,9 @@ bool openOfflineDemo() {
     setenv("SDL_NO_SIGNAL_HANDLERS", "1", 0);
     audioSetOffline(true);
     isFullscreen = false;
-    return openDisplayWindow("Vel - Kestrane", 800, 600, 32, false);
+    if (!openDisplayWindow("Vel - Kestrane", 800, 600, 32, false)) return false;
+    keepStartupState();
+    return true;
 }
 
 int renderFrameAt(long long ms, long long previousMs) {
