@@ -60,7 +60,7 @@ int refuseRequest(const char* why) {
     return 2;
 }
 
-const char* const kTimeExpected = "seconds as a decimal number, at most three decimals";
+const char* const kTimeExpected = "seconds from 0 to 203 as a decimal number, at most three decimals";
 const char* const kRateExpected = "frames per second N or N/D, whole numbers, 1 to 1000 fps";
 
 bool writePng(FILE* file, const unsigned char* rgb, int width, int height) {
@@ -157,7 +157,7 @@ int runCaptureCommand(int argc, char** argv) {
         if (arg != "--fps" && arg != "--size" && arg != "--from" && arg != "--to" && arg != "--out") {
             return refuse("argument", arg.c_str(), "not an option of --capture");
         }
-        if (!value) return refuse(arg.c_str(), "", "a value is missing");
+        if (!value) return refuseRequest((arg + " needs a value").c_str());
         ++i;
         if (arg == "--fps") {
             if (!parseFrameRate(value, &options.rate)) return refuse("--fps", value, kRateExpected);
@@ -237,7 +237,7 @@ int main(int argc, char** argv) {
         if (arg != "--time" && arg != "--from" && arg != "--to" && arg != "--fps" && arg != "--out") {
             return refuse("argument", arg.c_str(), "not an option");
         }
-        if (i + 1 >= argc) return refuse(arg.c_str(), "", "a value is missing");
+        if (i + 1 >= argc) return refuseRequest((arg + " needs a value").c_str());
         const char* value = argv[++i];
         long long ms = 0;
         if (arg == "--time") {
