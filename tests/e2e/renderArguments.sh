@@ -32,6 +32,10 @@ refused --to 1e300 --capture --from 0 --to 1e300 --out "$work/e.mp4"
 refused --to 210 --capture --from 0 --to 210 --out "$work/e.mp4"
 refused --out "" --time 10 --out ""
 
+# --help says what a frame is, on standard output, with exit 0.
+render --help || fail "--help gave exit $?"
+grep -q "played from the start" "$work/stdout" || fail "--help does not say what a frame is"
+
 # Rates from 1 to 1000 fps are taken, fractions included.
 render --time 10 --fps 1000 --out "$work/ok" || fail "--fps 1000 refused"
 render --time 10 --fps 2000/2 --out "$work/ok" || fail "--fps 2000/2 refused"

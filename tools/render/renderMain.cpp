@@ -27,16 +27,17 @@
 
 namespace {
 
-void printUsage() {
-    fprintf(stderr,
+void printUsage(FILE* stream = stderr) {
+    fprintf(stream,
             "usage: kestrane-render --time T [--time T ...] [--fps N|N/D] --out DIR\n"
             "       kestrane-render --from A --to B --fps N|N/D --out DIR\n"
             "       kestrane-render --capture [--fps N|N/D] [--size WxH] [--from A --to B] [--out FILE]\n"
             "       kestrane-render --bench | --bench-frames\n"
             "A frame at time T is the presented 800x600 frame the demo shows at music time T (seconds,\n"
             "0 to 203, at most three decimals) when played from the start without seeking at the call's\n"
-            "frame rate: --fps for sequences and videos, 60 fps for --time unless --fps is given. State\n"
-            "that earlier frames leave (clear colour, fog, spectrum) is as in such a run, in any order of T.\n"
+            "frame rate: --fps for sequences and videos, 60 fps for --time unless --fps is given. The\n"
+            "clear colour, fog range, glitch value and spectrum that earlier frames leave are those of\n"
+            "such a run, whatever order the times come in.\n"
             "PNG frames are written as DIR/t<T>.png (DIR is created), each frame n*D/N s of [A, B] for a\n"
             "sequence. Rates N/D are whole numbers, 1 to 1000 fps.\n"
             "--capture renders the frames n*D/N s of [A, B) (default 60 fps, 0 to 203 s) into an MP4\n"
@@ -215,6 +216,12 @@ bool writeFrame(const std::string& folder, long long ms, std::vector<unsigned ch
 }  // namespace
 
 int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
+            printUsage(stdout);
+            return 0;
+        }
+    }
     for (int i = 1; i < argc; ++i) {
         if (strcmp(argv[i], "--capture") == 0) exit(runCaptureCommand(argc, argv));
         if (strcmp(argv[i], "--startup-probe") == 0) exit(runStartupProbe());
