@@ -29,6 +29,19 @@ for t in "${times[@]}"; do
   same "$work/sequence/$name" "$work/reversed/$name" || fail "$name in reverse order differs from the sequence's"
 done
 
+# A sequence and a video that start inside the white-sprite stretch start on the played-through
+# frame too (the video's first frame decoded, so compared by brightness only).
+render --from 175 --to 175.2 --fps 10 --out "$work/late-start" || fail "the sequence from 175 s failed"
+same "$work/sequence/t175.000.png" "$work/late-start/t175.000.png" || fail "a sequence from 175 s starts on another frame"
+if command -v ffmpeg >/dev/null; then
+  render --capture --from 175 --to 175.2 --fps 10 --out "$work/late.mp4" || fail "the video from 175 s failed"
+  ffmpeg -v error -nostdin -i "$work/late.mp4" -frames:v 1 -y "$work/late-first.png" || fail "cannot decode the video"
+  first=$(convert "$work/late-first.png" -colorspace gray -format '%[fx:int(mean*255)]' info:)
+  want=$(convert "$work/sequence/t175.000.png" -colorspace gray -format '%[fx:int(mean*255)]' info:)
+  [ $((first - want)) -le 4 ] && [ $((want - first)) -le 4 ] ||
+    fail "the video from 175 s starts at brightness $first, the played-through frame has $want"
+fi
+
 # What the scenes leave is what makes these frames: white behind the fade at 168.5 s and the
 # sprites at 175 s (a fresh start would clear them black).
 mean() { convert "$1" -colorspace gray -format '%[fx:int(mean*255)]' info:; }

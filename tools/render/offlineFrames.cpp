@@ -1,7 +1,7 @@
 // offlineFrames.cpp
 // The headless demo the renderer draws with: the same start-up and renderFrame as the demo, on
-// SDL's offscreen driver, with the music position set by the caller before every frame, so each
-// frame is a pure function of its time and of the spectrum of the time before it.
+// SDL's offscreen driver, with the music position set by the caller before every frame. A frame
+// also depends on state earlier frames left; playedThrough.cpp brings that to a run's from the start.
 #include <GL/gl.h>
 
 #include <cstdlib>
