@@ -4,6 +4,7 @@
 // state to what the run has there. The table below is the one list of that state.
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "assets/assets.h"
@@ -112,11 +113,7 @@ int planWarmUp(long long ms, FrameRate rate, long long* frames) {
         frames[count++] = frameMs;
     }
     // Drawn in time order, so each state ends at the value of the last frame that sets it.
-    for (int i = 0; i < count / 2; ++i) {
-        long long swap = frames[i];
-        frames[i] = frames[count - 1 - i];
-        frames[count - 1 - i] = swap;
-    }
+    std::reverse(frames, frames + count);
     return count;
 }
 
