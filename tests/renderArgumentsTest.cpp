@@ -25,7 +25,8 @@ TEST(RenderArguments, TimesAreWholeDecimalArgumentsWithoutOverflow) {
     EXPECT_EQ(ms, 999999999999LL);
     // Times that the frame arithmetic multiplies by a rate of a million stay in range.
     EXPECT_LT(ms, (1LL << 62) / 1000000);
-    for (const char* bad : {"1000000000", "abc", "nan", "inf", "1e300", "5s", " 5", "5 ", "0x10", "1..2", "-0.5"}) {
+    for (const char* bad :
+         {"1000000000", "abc", "nan", "inf", "1e300", "5s", " 5", "5 ", "0x10", "1..2", "-0.5"}) {
         EXPECT_FALSE(parseMilliseconds(bad, &ms)) << bad;
     }
 }

@@ -40,7 +40,8 @@ bool setsSpectrum(float t) { return t <= 203.0f; }
 
 void keepClearColour() { glGetFloatv(GL_COLOR_CLEAR_VALUE, startup.clearColour); }
 void restoreClearColour() {
-    glClearColor(startup.clearColour[0], startup.clearColour[1], startup.clearColour[2], startup.clearColour[3]);
+    glClearColor(startup.clearColour[0], startup.clearColour[1], startup.clearColour[2],
+                 startup.clearColour[3]);
 }
 void keepFogRange() {
     glGetFloatv(GL_FOG_START, &startup.fogStart);

@@ -120,7 +120,8 @@ bool prepareFolder(const std::string& folder) {
     for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
         std::string part = folder.substr(0, slash);
         if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) {
-            fprintf(stderr, "kestrane-render: cannot create the folder %s: %s\n", part.c_str(), strerror(errno));
+            fprintf(stderr, "kestrane-render: cannot create the folder %s: %s\n", part.c_str(),
+                    strerror(errno));
             return false;
         }
         if (slash == std::string::npos) break;
@@ -134,7 +135,8 @@ bool prepareFolder(const std::string& folder) {
     std::string probe = folder + "/.kestrane-render." + std::to_string(getpid()) + ".probe";
     int fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) {
-        fprintf(stderr, "kestrane-render: cannot write into the folder %s: %s\n", folder.c_str(), strerror(errno));
+        fprintf(stderr, "kestrane-render: cannot write into the folder %s: %s\n", folder.c_str(),
+                strerror(errno));
         return false;
     }
     close(fd);
@@ -170,7 +172,9 @@ int runCaptureCommand(int argc, char** argv) {
         } else if (arg == "--from" || arg == "--to") {
             long long ms = 0;
             if (!parseMilliseconds(value, &ms)) return refuse(arg.c_str(), value, kTimeExpected);
-            if (ms > kPresentationEndMs) return refuse(arg.c_str(), value, "past the end of the presentation, 203 s");
+            if (ms > kPresentationEndMs) {
+                return refuse(arg.c_str(), value, "past the end of the presentation, 203 s");
+            }
             (arg == "--from" ? options.fromMs : options.toMs) = ms;
         } else {
             if (!*value) return refuse("--out", value, "a file name");
@@ -196,7 +200,8 @@ bool parseTimeArgument(const char* option, const char* value, long long* ms, int
 
 void sayPastTheEnd(long long fromMs, long long toMs) {
     if (fromMs == toMs) {
-        fprintf(stderr, "kestrane-render: %.3f s is past the end of the presentation (203 s); nothing written\n",
+        fprintf(stderr,
+                "kestrane-render: %.3f s is past the end of the presentation (203 s); nothing written\n",
                 double(fromMs) / 1000.0);
     } else {
         fprintf(stderr,
@@ -263,7 +268,9 @@ int main(int argc, char** argv) {
     }
     if (bench) return runBenchmark(framesOnly);
     const bool sequence = fromMs >= 0 || toMs >= 0;
-    if (times.empty() && !sequence) return refuseRequest("no frame asked for: give --time, or --from and --to");
+    if (times.empty() && !sequence) {
+        return refuseRequest("no frame asked for: give --time, or --from and --to");
+    }
     if (!times.empty() && sequence) return refuseRequest("--time cannot be combined with --from and --to");
     if (sequence && (fromMs < 0 || toMs < 0)) return refuseRequest("--from and --to go together");
     if (sequence && !hasRate) return refuseRequest("a sequence needs --fps");
@@ -294,10 +301,16 @@ int main(int argc, char** argv) {
             } else {
                 renderNextFrameAt(ms);
             }
-            if (!writeFrame(folder, ms, &rgb)) ++failures;
+            // A full disk or a vanished folder: the frames after it would fail as well.
+            if (!writeFrame(folder, ms, &rgb)) {
+                fprintf(stderr, "kestrane-render: stopped after %lld of %lld frames\n", n - first,
+                        lastShown - first + 1);
+                return 1;
+            }
         }
         if (last > lastShown) {
-            sayPastTheEnd(frameMilliseconds(std::max(first, lastShown + 1), rate), frameMilliseconds(last, rate));
+            sayPastTheEnd(frameMilliseconds(std::max(first, lastShown + 1), rate),
+                          frameMilliseconds(last, rate));
             ++failures;
         }
     } else {
