@@ -145,7 +145,7 @@ int runCapture(const CaptureOptions& options, CaptureResult* result) {
     for (long long n = span.first; n < span.end && !stopSignal; ++n) {
         long long ms = frameMilliseconds(n, options.rate);
         if (n == span.first) {
-            renderFrameAt(ms, n > 0 ? frameMilliseconds(n - 1, options.rate) : 0);
+            renderPlayedThroughFrame(ms, options.rate);  // the state a run from the start has here
         } else {
             renderNextFrameAt(ms);
         }

@@ -18,18 +18,31 @@ struct FrameSpan {
     long long end;
 };
 
-// Parses "N" or "N/D" with positive integers of at most a million each.
-inline bool parseFrameRate(const char* text, FrameRate* rate) {
-    char* end = nullptr;
-    long long n = strtoll(text, &end, 10);
-    long long d = 1;
-    if (end == text) return false;
-    if (*end == '/') {
-        const char* denominator = end + 1;
-        d = strtoll(denominator, &end, 10);
-        if (end == denominator) return false;
+// Reads the digits at *text as a whole number; false when there is no digit or the number passes a
+// million. On success *text is left after the digits.
+inline bool readWholeNumber(const char** text, long long* value) {
+    const char* p = *text;
+    long long n = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        n = n * 10 + (*p - '0');
+        if (n > 1000000) return false;
     }
-    if (*end != '\0' || n <= 0 || d <= 0 || n > 1000000 || d > 1000000) return false;
+    if (p == *text) return false;
+    *text = p;
+    *value = n;
+    return true;
+}
+
+// Parses "N" or "N/D": whole numbers of at most a million each (digits only, no sign or space),
+// the rate N/D from 1 to 1000 fps.
+inline bool parseFrameRate(const char* text, FrameRate* rate) {
+    long long n = 0, d = 1;
+    if (!readWholeNumber(&text, &n)) return false;
+    if (*text == '/') {
+        ++text;
+        if (!readWholeNumber(&text, &d)) return false;
+    }
+    if (*text != '\0' || d <= 0 || n < d || n > 1000 * d) return false;
     *rate = {n, d};
     return true;
 }

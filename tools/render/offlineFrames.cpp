@@ -1,7 +1,7 @@
 // offlineFrames.cpp
 // The headless demo the renderer draws with: the same start-up and renderFrame as the demo, on
-// SDL's offscreen driver, with the music position set by the caller before every frame, so each
-// frame is a pure function of its time and of the spectrum of the time before it.
+// SDL's offscreen driver, with the music position set by the caller before every frame. A frame
+// also depends on state earlier frames left; playedThrough.cpp brings that to a run's from the start.
 #include <GL/gl.h>
 
 #include <cstdlib>
@@ -21,7 +21,9 @@ bool openOfflineDemo() {
     setenv("SDL_NO_SIGNAL_HANDLERS", "1", 0);
     audioSetOffline(true);
     isFullscreen = false;
-    return openDisplayWindow("Vel - Kestrane", 800, 600, 32, false);
+    if (!openDisplayWindow("Vel - Kestrane", 800, 600, 32, false)) return false;
+    keepStartupState();
+    return true;
 }
 
 int renderFrameAt(long long ms, long long previousMs) {

@@ -16,6 +16,17 @@ int renderFrameAt(long long ms, long long previousMs);
 // Draws the frame of music time ms right after the frame drawn before it: renderFrame has already
 // left that frame's spectrum in SpectrumBands, so nothing is computed twice.
 int renderNextFrameAt(long long ms);
+
+// Frames of a run played from the start (playedThrough.cpp). keepStartupState reads the start-up
+// values of the state that frames carry; openOfflineDemo calls it.
+void keepStartupState();
+// Draws the frame at music time ms as a run from the start at `rate` shows it: the start-up state
+// put back, then at most kMaxWarmUpFrames unseen frames of that run (the last to set each piece of
+// carried state, the frame before ms always among them). renderFrame's result for ms.
+int renderPlayedThroughFrame(long long ms, FrameRate rate);
+const int kMaxWarmUpFrames = 4;
+// The unseen frames' times in drawing order; their count.
+int planWarmUp(long long ms, FrameRate rate, long long* frames);
 // Reads the 800x600 back buffer as RGB rows, top row first.
 void readFrame(unsigned char* rgb);
 // Seconds on a clock shared by every process of the machine (for start-up timing across exec).
