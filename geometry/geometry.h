@@ -45,7 +45,10 @@ struct ObjModel {
     ObjGroup* groups;      // newest first; "default" always last
 };
 
+// False when the file cannot be opened or is a folder; the model is then left as it was.
 bool readObjModel(ObjModel& model, const char* path);
+// Releases everything a reading allocated and empties the model.
+void freeObjModel(ObjModel& model);
 ObjGroup* findGroup(ObjModel& model, const char* name);
 ObjGroup* findOrAddGroup(ObjModel& model, const char* name);
 void computeVertexNormals(ObjModel& model);
