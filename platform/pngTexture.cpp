@@ -1,7 +1,8 @@
 // pngTexture.cpp
 // pngBind over libpng: every colour type and bit depth becomes 8-bit RGB, or RGBA when the file
 // has alpha or tRNS, uploaded with its mipmap chain. A faulty file gives 0, leaves no texture and
-// prints nothing (libpng's messages are silenced). Known limit: sides over 16384 are refused.
+// prints nothing (libpng's messages are silenced). Known limits: sides over 16384 and files over
+// 64 MiB are refused.
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <png.h>
@@ -17,6 +18,9 @@
 namespace {
 
 const png_uint_32 largestSide = 16384;
+// No picture of the program comes near this; a bigger file (or a device such as /dev/zero in a
+// picture's place) is refused rather than read into memory without end.
+const size_t largestFile = size_t(64) << 20;
 
 // The known ancillary chunks other than tRNS, as libpng lists them: 4 letters and a NUL each.
 const png_byte unusedChunks[] =
@@ -111,15 +115,22 @@ bool decodeImage(const unsigned char* bytes, size_t size, DecodedImage* out) {
     return true;
 }
 
+// Reads a picture file whole. Stops early, with false, at a file over largestFile bytes or one
+// whose first bytes are not a PNG signature.
 bool readWholeFile(const char* filename, std::vector<unsigned char>& bytes) {
     FILE* file = filename ? fopen(filename, "rb") : nullptr;
     if (!file) return false;
     unsigned char chunk[65536];
     size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0)
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    const bool ok = !ferror(file);
+    bool ok = true;
+    while (ok && (got = fread(chunk, 1, sizeof chunk, file)) > 0) {
+        ok = got <= largestFile - bytes.size();
+        if (ok) bytes.insert(bytes.end(), chunk, chunk + got);
+        if (bytes.size() >= 8 && png_sig_cmp(bytes.data(), 0, 8) != 0) ok = false;
+    }
+    ok = ok && !ferror(file);
     fclose(file);
+    if (!ok) std::vector<unsigned char>().swap(bytes);
     return ok;
 }
 

@@ -8,6 +8,7 @@
 #include <GL/gl.h>
 #include <dirent.h>
 #include <png.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -334,4 +335,35 @@ TEST(DecodePng, HighlyCompressedPicturesPassTheSizeCheck) {
     EXPECT_FALSE(alpha);
     EXPECT_EQ(pixels[size_t(4096) * 4096 * 3 - 1], 0);
     free(pixels);
+}
+
+TEST(PngBind, FilesBeyondAnyPictureAreRefusedUnread) {
+    ASSERT_TRUE(openTestGlContext());
+    // A device that never ends in a picture's place: refused at its first bytes, no texture.
+    const std::string endless = tempPath("zero.png");
+    ASSERT_EQ(symlink("/dev/zero", endless.c_str()), 0);
+    bool clean = false;
+    const std::string printed =
+        capturedOutput([&] { clean = loadLeavesNoName([&] { return bindPicture(endless); }); });
+    EXPECT_TRUE(clean);
+    EXPECT_EQ(printed, "");
+
+    // A good picture followed by zeros after its end loads while the file stays within 64 MiB,
+    // and is refused, with no texture, once the file passes it.
+    const auto picture = readBytes(suite + "basn6a08.png");
+    ASSERT_GT(picture.size(), 100u);
+    const off_t limit = off_t(64) << 20;
+    for (off_t size : {limit, limit + 1}) {
+        SCOPED_TRACE(size);
+        const std::string path = tempPath("padded" + std::to_string(size) + ".png");
+        writeBytes(path, picture.data(), picture.size());
+        ASSERT_EQ(truncate(path.c_str(), size), 0);  // sparse: costs no disk space
+        const unsigned name = bindPicture(path);
+        if (size == limit) {
+            EXPECT_NE(name, 0u);
+            glDeleteTextures(1, &name);
+        } else {
+            EXPECT_TRUE(loadLeavesNoName([&] { return bindPicture(path); }));
+        }
+    }
 }
