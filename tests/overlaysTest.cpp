@@ -278,10 +278,12 @@ TEST_F(Overlays, ScrollerLeftEdgeMovesAt190UnitsPerSecond) {
 TEST_F(Overlays, LogoIsAddedOnlyWhereTheDepthBufferIsClear) {
     sceneTextures[texGroupLogo] = red;
     clearFrame(0);
-    // Scene geometry left depth 0.3 in a corner square.
+    // Scene geometry left depth 0.7 in a corner square: nearer than the far plane, where the logo
+    // lies, but farther than the middle of the range, where z = 0 of the ordinary 2D mode lies, so
+    // the logo drawn in the wrong mode would show there.
     glEnable(GL_SCISSOR_TEST);
     glScissor(0, 500, 100, 100);
-    glClearDepth(0.3);
+    glClearDepth(0.7);
     glClear(GL_DEPTH_BUFFER_BIT);
     glDisable(GL_SCISSOR_TEST);
     drawAdditiveOverlay(texGroupLogo, 1.0f);

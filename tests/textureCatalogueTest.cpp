@@ -114,11 +114,16 @@ TEST_F(TextureFolder, AllPresentGivesDistinctNamesInTheirSlots) {
         EXPECT_NE(*load.slot, 0u);
         names.insert(*load.slot);
         EXPECT_EQ(markerOf(*load.slot), markers[load.file]);
-        GLint wrap = 0, filter = 0;
-        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrap);
-        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &filter);
-        EXPECT_EQ(wrap, GL_REPEAT);
-        EXPECT_EQ(filter, GL_NEAREST);
+        // Both wrap modes and both filters of the slot's own texture.
+        glBindTexture(GL_TEXTURE_2D, *load.slot);
+        const GLenum parameters[4] = {GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T, GL_TEXTURE_MIN_FILTER,
+                                      GL_TEXTURE_MAG_FILTER};
+        const GLint expected[4] = {GL_REPEAT, GL_REPEAT, GL_NEAREST, GL_NEAREST};
+        for (int k = 0; k < 4; ++k) {
+            GLint value = 0;
+            glGetTexParameteriv(GL_TEXTURE_2D, parameters[k], &value);
+            EXPECT_EQ(value, expected[k]) << "parameter 0x" << std::hex << parameters[k];
+        }
     }
     EXPECT_EQ(names.size(), size_t(TEXTURE_LOAD_COUNT));  // the two particle slots included
     EXPECT_NE(sceneTextures[texParticle], sceneTextures[texParticle2]);
