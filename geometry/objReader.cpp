@@ -30,8 +30,7 @@ void skipLine(FILE* file) {
 // The group name of a 'g' line: the first word of the rest of the line ("default" when blank).
 void readGroupName(FILE* file, char* name) {
     char line[tokenSize];
-    if (!fgets(line, sizeof line, file) || sscanf(line, "%127s", name) != 1)
-        strcpy(name, "default");
+    if (!fgets(line, sizeof line, file) || sscanf(line, "%127s", name) != 1) strcpy(name, "default");
 }
 
 // How every corner of one face is written.
@@ -188,81 +187,80 @@ void countingPass(ObjModel& model, FILE* file) {
     ObjGroup* group = findOrAddGroup(model, "default");
     while (readToken(file, token)) {
         switch (token[0]) {
-            case 'v':
-                if (token[1] == '\0') {
-                    ++model.vertexCount;
-                    skipLine(file);
-                } else if (token[1] == 'n') {
-                    skipLine(file);
-                } else if (token[1] == 't') {
-                    ++model.texcoordCount;
-                    skipLine(file);
-                }
-                break;  // any other 'v' keyword: the next token is read at once
-            case 'g':
-                readGroupName(file, name);
-                group = findOrAddGroup(model, name);
-                break;
-            case 'f':
-                readFace(file, [&](const ObjTriangle&) {
-                    ++model.triangleCount;
-                    if (group) ++group->triangleCount;
-                });
-                break;
-            default:  // '#' comments and every other keyword
+        case 'v':
+            if (token[1] == '\0') {
+                ++model.vertexCount;
                 skipLine(file);
-                break;
+            } else if (token[1] == 'n') {
+                skipLine(file);
+            } else if (token[1] == 't') {
+                ++model.texcoordCount;
+                skipLine(file);
+            }
+            break;  // any other 'v' keyword: the next token is read at once
+        case 'g':
+            readGroupName(file, name);
+            group = findOrAddGroup(model, name);
+            break;
+        case 'f':
+            readFace(file, [&](const ObjTriangle&) {
+                ++model.triangleCount;
+                if (group) ++group->triangleCount;
+            });
+            break;
+        default:  // '#' comments and every other keyword
+            skipLine(file);
+            break;
         }
     }
 }
 
 // The second pass. A stream that yields more than the first pass counted (possible only when
 // lines of different kinds share a line) has the excess read and dropped.
-void fillingPass(ObjModel& model, FILE* file,
-                 const std::unordered_map<const ObjGroup*, uint32_t>& capacity) {
+void fillingPass(ObjModel& model, FILE* file, const std::unordered_map<const ObjGroup*, uint32_t>& capacity) {
     char token[tokenSize];
     char name[tokenSize];
     ObjGroup* group = findGroup(model, "default");
     uint32_t vertex = 1, texcoord = 1, t = 0;
     while (readToken(file, token)) {
         switch (token[0]) {
-            case 'v':
-                if (token[1] == '\0') {
-                    Vec3 p = {0, 0, 0};  // a short line leaves the missing values 0
-                    if (fscanf(file, "%f %f %f", &p.x, &p.y, &p.z) == EOF) p = {0, 0, 0};
-                    if (vertex <= model.vertexCount) model.vertices[vertex] = p;
-                    ++vertex;
-                } else if (token[1] == 'n') {
-                    skipLine(file);
-                } else if (token[1] == 't') {
-                    float uv[2] = {0, 0};
-                    if (fscanf(file, "%f %f", &uv[0], &uv[1]) == EOF) uv[0] = uv[1] = 0;
-                    if (texcoord <= model.texcoordCount) {
-                        model.texcoords[texcoord][0] = uv[0];
-                        model.texcoords[texcoord][1] = uv[1];
-                    }
-                    ++texcoord;
-                }
-                break;
-            case 'g':
-                readGroupName(file, name);
-                group = findGroup(model, name);
-                break;
-            case 'f':
-                readFace(file, [&](const ObjTriangle& triangle) {
-                    if (t >= model.triangleCount) return;
-                    model.triangles[t] = triangle;
-                    if (group) {
-                        auto room = capacity.find(group);
-                        if (room != capacity.end() && group->triangleCount < room->second)
-                            group->triangleIndices[group->triangleCount++] = t;
-                    }
-                    ++t;
-                });
-                break;
-            default:
+        case 'v':
+            if (token[1] == '\0') {
+                Vec3 p = {0, 0, 0};  // a short line leaves the missing values 0
+                if (fscanf(file, "%f %f %f", &p.x, &p.y, &p.z) == EOF) p = {0, 0, 0};
+                if (vertex <= model.vertexCount) model.vertices[vertex] = p;
+                ++vertex;
+            } else if (token[1] == 'n') {
                 skipLine(file);
-                break;
+            } else if (token[1] == 't') {
+                float uv[2] = {0, 0};
+                if (fscanf(file, "%f %f", &uv[0], &uv[1]) == EOF) uv[0] = uv[1] = 0;
+                if (texcoord <= model.texcoordCount) {
+                    model.texcoords[texcoord][0] = uv[0];
+                    model.texcoords[texcoord][1] = uv[1];
+                }
+                ++texcoord;
+            }
+            break;
+        case 'g':
+            readGroupName(file, name);
+            group = findGroup(model, name);
+            break;
+        case 'f':
+            readFace(file, [&](const ObjTriangle& triangle) {
+                if (t >= model.triangleCount) return;
+                model.triangles[t] = triangle;
+                if (group) {
+                    auto room = capacity.find(group);
+                    if (room != capacity.end() && group->triangleCount < room->second)
+                        group->triangleIndices[group->triangleCount++] = t;
+                }
+                ++t;
+            });
+            break;
+        default:
+            skipLine(file);
+            break;
         }
     }
 }
@@ -333,11 +331,11 @@ bool readObjModel(ObjModel& model, const char* path) {
         allocated = allocateZeroed(group->triangleIndices, group->triangleCount);
         group->triangleCount = 0;
     }
-    allocated = allocated && allocateZeroed(model.triangles, model.triangleCount) &&
-                allocateZeroed(model.vertices, size_t(model.vertexCount) + 1) &&
-                allocateZeroed(model.normals, size_t(model.vertexCount) + 1) &&
-                (model.texcoordCount == 0 ||
-                 allocateZeroed(model.texcoords, size_t(model.texcoordCount) + 1));
+    allocated =
+        allocated && allocateZeroed(model.triangles, model.triangleCount) &&
+        allocateZeroed(model.vertices, size_t(model.vertexCount) + 1) &&
+        allocateZeroed(model.normals, size_t(model.vertexCount) + 1) &&
+        (model.texcoordCount == 0 || allocateZeroed(model.texcoords, size_t(model.texcoordCount) + 1));
     if (!allocated) {
         freeObjModel(model);
         fclose(file);

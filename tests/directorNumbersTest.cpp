@@ -144,7 +144,10 @@ TEST(DirectorNumbers, PostPassStretchesTheRegionTo810UnitsUnmirrored) {
     auto at = [](int x) {
         unsigned char rgb[3];
         readPixel(x, 300, rgb);
-        return std::string(rgb[0] > 200 ? "red" : rgb[2] > 200 ? "blue" : rgb[0] + rgb[2] < 30 ? "black" : "mixed");
+        return std::string(rgb[0] > 200           ? "red"
+                           : rgb[2] > 200         ? "blue"
+                           : rgb[0] + rgb[2] < 30 ? "black"
+                                                  : "mixed");
     };
     EXPECT_EQ(at(0), "red");
     EXPECT_EQ(at(94), "red");

@@ -89,8 +89,8 @@ std::vector<std::vector<int>> triangleVertices(const ObjModel& model) {
     for (const ObjGroup* g = model.groups; g; g = g->next) {
         for (uint32_t k = 0; k < g->triangleCount; ++k) {
             if (g->triangleIndices[k] >= model.triangleCount)
-                return ::testing::AssertionFailure() << "group " << g->name << " lists triangle "
-                                                     << g->triangleIndices[k];
+                return ::testing::AssertionFailure()
+                       << "group " << g->name << " lists triangle " << g->triangleIndices[k];
             if (++listed[g->triangleIndices[k]] > 1)
                 return ::testing::AssertionFailure() << "triangle listed twice";
         }
@@ -122,8 +122,7 @@ TEST(ObjReader, SingleFaceGoesToTheDefaultGroup) {
 
 TEST(ObjReader, PolygonsBecomeFansAcrossLineEnds) {
     ObjModel model = readText(std::string(square) + "f 1 2 3 4 5\n");
-    EXPECT_EQ(triangleVertices(model),
-              (std::vector<std::vector<int>>{{1, 2, 3}, {1, 3, 4}, {1, 4, 5}}));
+    EXPECT_EQ(triangleVertices(model), (std::vector<std::vector<int>>{{1, 2, 3}, {1, 3, 4}, {1, 4, 5}}));
     // Numbers on the next line still belong to the face.
     model = readText(std::string(square) + "f 1 2 3\n4\n5\n");
     EXPECT_EQ(model.triangleCount, 3u);
@@ -156,8 +155,8 @@ TEST(ObjReader, FaceFormsDecideWhatIsStored) {
 }
 
 TEST(ObjReader, GroupsNewestFirstWithDefaultLast) {
-    ObjModel model = readText(std::string(square) +
-                              "g a extra names\nf 1 2 3\ng b\nf 1 3 4\nf 1 4 5\ng a\nf 2 3 4\n");
+    ObjModel model =
+        readText(std::string(square) + "g a extra names\nf 1 2 3\ng b\nf 1 3 4\nf 1 4 5\ng a\nf 2 3 4\n");
     EXPECT_EQ(groupNames(model), (std::vector<std::string>{"b", "a", "default"}));
     const ObjGroup* a = findGroup(model, "a");
     ASSERT_NE(a, nullptr);
@@ -188,8 +187,8 @@ TEST(ObjReader, MissingFileLeavesTheModelAlone) {
     EXPECT_EQ(model.groups, nullptr);
     EXPECT_EQ(model.vertices, nullptr);
     // A model read before keeps everything when a later open fails.
-    ASSERT_TRUE(readObjModel(
-        model, writeTempFile("kept.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n").c_str()));
+    ASSERT_TRUE(
+        readObjModel(model, writeTempFile("kept.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n").c_str()));
     EXPECT_FALSE(readObjModel(model, "/nonexistent/folder/model.obj"));
     EXPECT_EQ(model.triangleCount, 1u);
     EXPECT_EQ(groupNames(model), std::vector<std::string>{"default"});
@@ -198,10 +197,10 @@ TEST(ObjReader, MissingFileLeavesTheModelAlone) {
 TEST(ObjReader, SecondReadingReplacesTheFirst) {
     OwnedModel owned;
     ObjModel& model = owned.model;
-    ASSERT_TRUE(readObjModel(
-        model, writeTempFile("first.obj", std::string(square) + "g one\nf 1 2 3 4\n").c_str()));
-    ASSERT_TRUE(readObjModel(
-        model, writeTempFile("second.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n").c_str()));
+    ASSERT_TRUE(
+        readObjModel(model, writeTempFile("first.obj", std::string(square) + "g one\nf 1 2 3 4\n").c_str()));
+    ASSERT_TRUE(
+        readObjModel(model, writeTempFile("second.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n").c_str()));
     EXPECT_EQ(model.vertexCount, 3u);
     EXPECT_EQ(model.triangleCount, 1u);
     EXPECT_EQ(groupNames(model), std::vector<std::string>{"default"});
@@ -210,7 +209,7 @@ TEST(ObjReader, SecondReadingReplacesTheFirst) {
 
 TEST(ObjReader, RealisticFileWithTexturedQuadsAndGroups) {
     std::string text = "# exported\nmtllib cube.mtl\no cube\n";
-    const char* positions[] = {"-1 -1 1", "1 -1 1", "1 1 1", "-1 1 1",
+    const char* positions[] = {"-1 -1 1",  "1 -1 1",  "1 1 1",  "-1 1 1",
                                "-1 -1 -1", "1 -1 -1", "1 1 -1", "-1 1 -1"};
     for (const char* p : positions) text += std::string("v ") + p + "\n";
     text += "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n";
@@ -274,9 +273,9 @@ TEST(ObjReader, ShortFacesStayInsideTheArrays) {
 TEST(ObjReader, LongTokensAreReadInPieces) {
     const std::string word(300, 'x');
     const std::string number(300, '7');
-    ObjModel model = readText("#" + word + " v 5 5 5\n" + std::string(square) + "g " + word +
-                              "\nf 1 2 3\ng " + word + "\nf 2 3 4\nf " + number + " 1 2\n" +
-                              word + " " + word + "\nf 1 2 3\n");
+    ObjModel model =
+        readText("#" + word + " v 5 5 5\n" + std::string(square) + "g " + word + "\nf 1 2 3\ng " + word +
+                 "\nf 2 3 4\nf " + number + " 1 2\n" + word + " " + word + "\nf 1 2 3\n");
     EXPECT_EQ(model.vertexCount, 5u);
     EXPECT_TRUE(isConsistent(model));
     // The name comes from the 127 characters read after 'g' (a blank and 126 letters), and both
@@ -295,8 +294,8 @@ TEST(ObjReader, LongTokensAreReadInPieces) {
 TEST(ObjReader, LinesOfSeveralKindsCannotOverrunTheArrays) {
     // The counting pass skips the rest of a 'v' line; the filling pass reads three numbers and
     // then meets the keywords, so it finds more than was counted. The excess is dropped.
-    ObjModel model = readText(
-        "v 0 0 0 f 1 2 3 4 5 6\nv 1 0 0 v 2 2 2 v 3 3 3\nvt 0 v 9 9 9\nv 0 1 0\nf 1 2 3\n");
+    ObjModel model =
+        readText("v 0 0 0 f 1 2 3 4 5 6\nv 1 0 0 v 2 2 2 v 3 3 3\nvt 0 v 9 9 9\nv 0 1 0\nf 1 2 3\n");
     EXPECT_EQ(model.vertexCount, 3u);
     EXPECT_EQ(model.texcoordCount, 1u);
     ASSERT_EQ(model.triangleCount, 1u);
@@ -335,8 +334,8 @@ TEST(ObjReader, AFolderInPlaceOfTheFileCountsAsMissing) {
     EXPECT_EQ(model.groups, nullptr);
     EXPECT_EQ(model.vertices, nullptr);
     // A model read before is kept, as with a missing file.
-    ASSERT_TRUE(readObjModel(
-        model, writeTempFile("before.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n").c_str()));
+    ASSERT_TRUE(
+        readObjModel(model, writeTempFile("before.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n").c_str()));
     EXPECT_FALSE(readObjModel(model, tempFolder().c_str()));
     EXPECT_EQ(model.triangleCount, 1u);
     EXPECT_EQ(model.vertexCount, 3u);

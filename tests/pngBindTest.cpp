@@ -30,8 +30,7 @@ std::vector<std::string> suiteFiles() {
     if (DIR* dir = opendir(suite.c_str())) {
         while (dirent* entry = readdir(dir)) {
             const std::string name = entry->d_name;
-            if (name.size() > 4 && name.compare(name.size() - 4, 4, ".png") == 0)
-                names.push_back(name);
+            if (name.size() > 4 && name.compare(name.size() - 4, 4, ".png") == 0) names.push_back(name);
         }
         closedir(dir);
     }
@@ -79,8 +78,8 @@ const int repeatWrap = GL_REPEAT;
 
 unsigned bindPicture(const std::string& path, pngInfo* info = nullptr) {
     pngInfo scratch;
-    return pngBind(path.c_str(), PNG_BUILDMIPMAPS, PNG_ALPHA, info ? info : &scratch, repeatWrap,
-                   GL_NEAREST, GL_NEAREST);
+    return pngBind(path.c_str(), PNG_BUILDMIPMAPS, PNG_ALPHA, info ? info : &scratch, repeatWrap, GL_NEAREST,
+                   GL_NEAREST);
 }
 
 std::string tempPath(const std::string& name) {
@@ -152,8 +151,7 @@ TEST(PngBind, EveryValidSuiteFileLoadsWithTheRightChannels) {
         EXPECT_EQ(info.Height, header.height);
         EXPECT_EQ(info.Depth, unsigned(header.bitDepth));
         EXPECT_EQ(info.Alpha, alpha ? 8u : 0u);
-        GLint bound = 0, alphaBits = -1, redBits = 0, wrapS = 0, wrapT = 0, minFilter = 0,
-              magFilter = 0;
+        GLint bound = 0, alphaBits = -1, redBits = 0, wrapS = 0, wrapT = 0, minFilter = 0, magFilter = 0;
         glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
         EXPECT_EQ(GLuint(bound), texture);
         glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_ALPHA_SIZE, &alphaBits);
@@ -192,8 +190,8 @@ TEST(PngBind, CorruptSuiteFilesFailSilentlyWithoutTextures) {
         ++corrupt;
         std::string printed;
         bool clean = false;
-        printed = capturedOutput(
-            [&] { clean = loadLeavesNoName([&] { return bindPicture(suite + name); }); });
+        printed =
+            capturedOutput([&] { clean = loadLeavesNoName([&] { return bindPicture(suite + name); }); });
         EXPECT_TRUE(clean);
         EXPECT_EQ(printed, "");
     }
@@ -207,8 +205,7 @@ TEST(PngBind, MissingEmptyAndTruncatedFilesGiveZero) {
     writeBytes(tempPath("empty.png"), nullptr, 0);
     std::vector<std::string> paths = {tempPath("missing.png"), tempPath("empty.png"), tempPath("")};
     // Cut before the image data, inside it, and just before the final chunk.
-    for (size_t cut :
-         {size_t(8), size_t(40), whole.size() / 2, whole.size() - 12, whole.size() - 1}) {
+    for (size_t cut : {size_t(8), size_t(40), whole.size() / 2, whole.size() - 12, whole.size() - 1}) {
         const std::string path = tempPath("cut" + std::to_string(cut) + ".png");
         writeBytes(path, whole.data(), cut);
         paths.push_back(path);
@@ -221,16 +218,14 @@ TEST(PngBind, MissingEmptyAndTruncatedFilesGiveZero) {
         EXPECT_TRUE(clean);
         EXPECT_EQ(printed, "");
     }
-    EXPECT_EQ(
-        pngBind(nullptr, PNG_BUILDMIPMAPS, PNG_ALPHA, nullptr, GL_REPEAT, GL_NEAREST, GL_NEAREST),
-        0u);
+    EXPECT_EQ(pngBind(nullptr, PNG_BUILDMIPMAPS, PNG_ALPHA, nullptr, GL_REPEAT, GL_NEAREST, GL_NEAREST), 0u);
 }
 
 TEST(PngBind, OptionsForOneLevelAndDroppedAlpha) {
     ASSERT_TRUE(openTestGlContext());
     pngInfo info = {};
-    const unsigned texture = pngBind((suite + "basn6a08.png").c_str(), 0, -1, &info,
-                                     GL_CLAMP_TO_EDGE, GL_LINEAR, GL_NEAREST);
+    const unsigned texture =
+        pngBind((suite + "basn6a08.png").c_str(), 0, -1, &info, GL_CLAMP_TO_EDGE, GL_LINEAR, GL_NEAREST);
     ASSERT_NE(texture, 0u);
     EXPECT_EQ(info.Alpha, 0u);
     GLint alphaBits = -1, wrapS = 0, minFilter = 0, width = 0;

@@ -40,7 +40,8 @@ class AcidFlashes : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(startDemoForTests());
-        for (int slot : {int(texAcid02), int(texDotSprite), int(texDotMask)}) saved[slot] = sceneTextures[slot];
+        for (int slot : {int(texAcid02), int(texDotSprite), int(texDotMask)})
+            saved[slot] = sceneTextures[slot];
         black = solidTexture(0);
         white = solidTexture(255);
         sceneTextures[texAcid02] = black;
@@ -48,7 +49,8 @@ protected:
         sceneTextures[texDotMask] = white;
     }
     void TearDown() override {
-        for (int slot : {int(texAcid02), int(texDotSprite), int(texDotMask)}) sceneTextures[slot] = saved[slot];
+        for (int slot : {int(texAcid02), int(texDotSprite), int(texDotMask)})
+            sceneTextures[slot] = saved[slot];
         const GLuint made[] = {black, white};
         glDeleteTextures(2, made);
     }
@@ -72,7 +74,7 @@ struct FlashRow {
     int panel;
 };
 const FlashRow flashRows[13] = {
-    {87.025f, 0}, {87.924f, 2}, {88.073f, 1}, {89.425f, 0}, {90.324f, 1}, {90.494f, 2}, {96.625f, 2},
+    {87.025f, 0}, {87.924f, 2}, {88.073f, 1}, {89.425f, 0}, {90.324f, 1},  {90.494f, 2},  {96.625f, 2},
     {97.525f, 1}, {97.695f, 0}, {99.024f, 1}, {99.924f, 2}, {100.094f, 0}, {100.824f, 2},
 };
 
@@ -222,9 +224,7 @@ void setBands(float band18, float band19, float band20) {
 
 TEST(SpectrumBand19, SizesTheDarkSpritesOfTheOpening) {
     ASSERT_TRUE(startDemoForTests());
-    auto frame = [] {
-        return feedbackPolygons([] { drawSceneFrame(drawWaterSphereScene, 30.0f); });
-    };
+    auto frame = [] { return feedbackPolygons([] { drawSceneFrame(drawWaterSphereScene, 30.0f); }); };
     // Band 19 at 0.25: the dark swarm's squares have half-size 0.45, the glow swarm's stay 0.5.
     setBands(0.0f, 0.25f, 0.0f);
     std::vector<FedPolygon> polygons = frame();

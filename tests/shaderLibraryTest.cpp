@@ -72,8 +72,7 @@ protected:
         return path;
     }
     // A library of the test's own, so that its programs are gone at the end of the case.
-    ShaderProgram* load(ShaderLibrary& library, const std::string& vertex,
-                        const std::string& fragment) {
+    ShaderProgram* load(ShaderLibrary& library, const std::string& vertex, const std::string& fragment) {
         testing::internal::CaptureStdout();
         ShaderProgram* program = library.loadProgramPair(vertex.c_str(), fragment.c_str());
         runOutput = testing::internal::GetCapturedStdout();
@@ -114,8 +113,7 @@ int sourceLineOf(const std::string& relativePath, const std::string& text) {
 
 TEST_F(ShaderLibraryGl, GoodPairLoadsLinksAndBinds) {
     ShaderLibrary library;
-    ShaderProgram* program =
-        load(library, file("a.vert", goodVertex), file("a.frag", goodFragment));
+    ShaderProgram* program = load(library, file("a.vert", goodVertex), file("a.frag", goodFragment));
     ASSERT_NE(program, nullptr);
     EXPECT_EQ(runOutput, "");  // llvmpipe offers all four extensions
     EXPECT_TRUE(program->linked);
@@ -141,10 +139,8 @@ TEST_F(ShaderLibraryGl, GoodPairLoadsLinksAndBinds) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     GLfloat level = 0;
     GLint unit = 0;
-    qrx::glGetUniformfvARB(program->handle, qrx::glGetUniformLocationARB(program->handle, "level"),
-                           &level);
-    qrx::glGetUniformivARB(program->handle,
-                           qrx::glGetUniformLocationARB(program->handle, "picture"), &unit);
+    qrx::glGetUniformfvARB(program->handle, qrx::glGetUniformLocationARB(program->handle, "level"), &level);
+    qrx::glGetUniformivARB(program->handle, qrx::glGetUniformLocationARB(program->handle, "picture"), &unit);
     EXPECT_FLOAT_EQ(level, 0.25f);
     EXPECT_EQ(unit, 3);
     program->unbindProgram();
@@ -226,8 +222,7 @@ TEST_F(ShaderLibraryGl, VertexCompileFailureWritesHeaderLogAndNewline) {
 
 TEST_F(ShaderLibraryGl, FragmentCompileFailure) {
     ShaderLibrary library;
-    EXPECT_EQ(load(library, file("a.vert", goodVertex), file("broken.frag", brokenSource)),
-              nullptr);
+    EXPECT_EQ(load(library, file("a.vert", goodVertex), file("broken.frag", brokenSource)), nullptr);
     EXPECT_EQ(runOutput.find("***COMPILER ERROR (Fragment Shader):\n"), 0u);
     EXPECT_GT(runOutput.size(), std::string("***COMPILER ERROR (Fragment Shader):\n\n").size());
     EXPECT_EQ(runOutput.back(), '\n');
@@ -235,9 +230,8 @@ TEST_F(ShaderLibraryGl, FragmentCompileFailure) {
 
 TEST_F(ShaderLibraryGl, LinkFailureWritesBothLinesAndTheLog) {
     ShaderLibrary library;
-    EXPECT_EQ(
-        load(library, file("a.vert", goodVertex), file("unresolved.frag", unresolvedFragment)),
-        nullptr);
+    EXPECT_EQ(load(library, file("a.vert", goodVertex), file("unresolved.frag", unresolvedFragment)),
+              nullptr);
     const std::string head = "**linker error**\n**LINKER ERROR\n";
     ASSERT_EQ(runOutput.compare(0, head.size(), head), 0) << runOutput;
     const std::string log = runOutput.substr(head.size());
@@ -250,8 +244,7 @@ TEST_F(ShaderLibraryGl, LinkFailureWritesBothLinesAndTheLog) {
 
 TEST_F(ShaderLibraryGl, UnknownUniformIsReportedAndRefused) {
     ShaderLibrary library;
-    ShaderProgram* program =
-        load(library, file("a.vert", goodVertex), file("a.frag", goodFragment));
+    ShaderProgram* program = load(library, file("a.vert", goodVertex), file("a.frag", goodFragment));
     ASSERT_NE(program, nullptr);
     program->bindProgram();
     testing::internal::CaptureStdout();
@@ -388,21 +381,17 @@ TEST_F(ShaderLibraryGl, DriverWithoutALogGivesE0004OrTheLogFetchedBefore) {
 }
 TEST_F(ShaderLibraryGl, PendingGlErrorIsReportedWithFileAndLine) {
     ShaderLibrary library;
-    ShaderProgram* program =
-        load(library, file("a.vert", goodVertex), file("a.frag", goodFragment));
+    ShaderProgram* program = load(library, file("a.vert", goodVertex), file("a.frag", goodFragment));
     ASSERT_NE(program, nullptr);
-    const int callLine =
-        sourceLineOf("external/qrx/shaderProgram.cpp", "glUseProgramObjectARB(handle)");
+    const int callLine = sourceLineOf("external/qrx/shaderProgram.cpp", "glUseProgramObjectARB(handle)");
     ASSERT_GT(callLine, 0);
 
     glEnable(0x7FFF);  // an invalid enum: GL_INVALID_ENUM stays pending
     testing::internal::CaptureStdout();
     program->bindProgram();
     const std::string expected =
-        "GL Error #1280(" +
-        std::string(reinterpret_cast<const char*>(gluErrorString(GL_INVALID_ENUM))) +
-        ")  in File .\\external\\qrx\\shaderLibrary at line: " + std::to_string(callLine + 1) +
-        "\n";
+        "GL Error #1280(" + std::string(reinterpret_cast<const char*>(gluErrorString(GL_INVALID_ENUM))) +
+        ")  in File .\\external\\qrx\\shaderLibrary at line: " + std::to_string(callLine + 1) + "\n";
     EXPECT_EQ(testing::internal::GetCapturedStdout(), expected);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));  // the report consumed it
 
@@ -418,11 +407,9 @@ TEST_F(ShaderLibraryGl, PendingGlErrorIsReportedWithFileAndLine) {
 
 TEST_F(ShaderLibraryGl, TeardownWithoutACurrentContextFreesMemoryOnly) {
     ShaderLibrary* library = new ShaderLibrary;
-    ShaderProgram* program =
-        load(*library, file("a.vert", goodVertex), file("a.frag", goodFragment));
+    ShaderProgram* program = load(*library, file("a.vert", goodVertex), file("a.frag", goodFragment));
     ASSERT_NE(program, nullptr);
-    const unsigned int handles[3] = {program->handle, program->units[0]->handle,
-                                     program->units[1]->handle};
+    const unsigned int handles[3] = {program->handle, program->units[0]->handle, program->units[1]->handle};
     ASSERT_TRUE(platformReleaseCurrent());
     testing::internal::CaptureStdout();
     delete library;  // no GL call may be made: no context is current
@@ -445,11 +432,9 @@ TEST_F(ShaderLibraryGl, TeardownWithTheContextDeletesEveryObject) {
     IsObject isShader = reinterpret_cast<IsObject>(platformGetProcAddress("glIsShader"));
     ASSERT_TRUE(isProgram && isShader);
     ShaderLibrary* library = new ShaderLibrary;
-    ShaderProgram* program =
-        load(*library, file("a.vert", goodVertex), file("a.frag", goodFragment));
+    ShaderProgram* program = load(*library, file("a.vert", goodVertex), file("a.frag", goodFragment));
     ASSERT_NE(program, nullptr);
-    const unsigned int handles[3] = {program->handle, program->units[0]->handle,
-                                     program->units[1]->handle};
+    const unsigned int handles[3] = {program->handle, program->units[0]->handle, program->units[1]->handle};
     EXPECT_TRUE(isProgram(handles[0]) && isShader(handles[1]) && isShader(handles[2]));
     testing::internal::CaptureStdout();
     delete library;
@@ -461,11 +446,9 @@ TEST_F(ShaderLibraryGl, TeardownWithTheContextDeletesEveryObject) {
 
 TEST_F(ShaderLibraryGl, ObjectsOfAReleasedContextAreNeverDeletedByNumber) {
     ShaderLibrary* library = new ShaderLibrary;
-    ShaderProgram* program =
-        load(*library, file("a.vert", goodVertex), file("a.frag", goodFragment));
+    ShaderProgram* program = load(*library, file("a.vert", goodVertex), file("a.frag", goodFragment));
     ASSERT_NE(program, nullptr);
-    const unsigned int handles[3] = {program->handle, program->units[0]->handle,
-                                     program->units[1]->handle};
+    const unsigned int handles[3] = {program->handle, program->units[0]->handle, program->units[1]->handle};
     // The window is re-created: the old context's objects go with it, the programs stay listed.
     library->releaseContextObjects();
     EXPECT_EQ(program->handle, 0u);

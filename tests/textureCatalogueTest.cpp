@@ -28,11 +28,28 @@ struct Load {
 };
 
 std::vector<Load> expectedLoads() {
-    const char* scene[] = {"particle", "water", "part4", "particle", "checker", "tunnel",
-                           "acid02", "pinkdot", "overlay", "stars", "twirl",
-                           "vel_kestrane_mask", "vel_kestrane", "dot_sprite", "dot_mask",
-                           "same_kestrane", "same_kestrane_mask", "e_sprite", "e_mask",
-                           "vel_logo", "dot_sprite2", "dot_sprite3"};
+    const char* scene[] = {"particle",
+                           "water",
+                           "part4",
+                           "particle",
+                           "checker",
+                           "tunnel",
+                           "acid02",
+                           "pinkdot",
+                           "overlay",
+                           "stars",
+                           "twirl",
+                           "vel_kestrane_mask",
+                           "vel_kestrane",
+                           "dot_sprite",
+                           "dot_mask",
+                           "same_kestrane",
+                           "same_kestrane_mask",
+                           "e_sprite",
+                           "e_mask",
+                           "vel_logo",
+                           "dot_sprite2",
+                           "dot_sprite3"};
     std::vector<Load> loads;
     for (int i = 0; i < SCENE_TEXTURE_COUNT; ++i)
         loads.push_back({&sceneTextures[i], std::string("data/textures/") + scene[i] + ".png"});
@@ -102,8 +119,7 @@ protected:
 TEST(TextureCatalogue, FileTableFollowsTheLoadOrder) {
     const auto loads = expectedLoads();
     ASSERT_EQ(loads.size(), size_t(TEXTURE_LOAD_COUNT));
-    for (int i = 0; i < TEXTURE_LOAD_COUNT; ++i)
-        EXPECT_EQ(textureFiles[i], loads[size_t(i)].file) << i;
+    for (int i = 0; i < TEXTURE_LOAD_COUNT; ++i) EXPECT_EQ(textureFiles[i], loads[size_t(i)].file) << i;
 }
 
 TEST_F(TextureFolder, AllPresentGivesDistinctNamesInTheirSlots) {
