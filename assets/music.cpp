@@ -16,7 +16,8 @@ namespace {
 const char* const kMusicPath = "data/music/ivo_marenk_-_kestrane.mp3";
 unsigned char* musicData = nullptr;  // the file's bytes; the stream reads them until exit
 
-// Reads the whole file; null when it cannot be opened.
+// Reads the whole file; null when it cannot be opened, an empty block (length 0) when it yields
+// no byte.
 unsigned char* readMusicFile(long* length) {
     FILE* file = fopen(dataFile(kMusicPath).c_str(), "rb");
     if (!file) return nullptr;
@@ -34,7 +35,6 @@ unsigned char* readMusicFile(long* length) {
     }
     fclose(file);
     *length = data ? size : 0;
-    // An empty or unreadable file yields a valid empty block: the stream then plays silence.
     if (!data) data = static_cast<unsigned char*>(calloc(1, 1));
     return data;
 }
@@ -61,9 +61,13 @@ void startMusic() {
         playSilence();
         return;
     }
-    musicStream = audioStreamOpen(musicData, length);
+    musicStream = length > 0 ? audioStreamOpen(musicData, length) : nullptr;
     if (!musicStream) {
+        // Empty, a folder, unreadable or no MP3 audio in it: all said alike, once per run (a
+        // re-created window finds the silent clock playing and returns above).
         fprintf(stderr, "kestrane: %s holds no playable MP3 audio; running without music\n", kMusicPath);
+        free(musicData);
+        musicData = nullptr;
         playSilence();
         return;
     }

@@ -36,16 +36,19 @@ struct ObjGroup {
 
 struct ObjModel {
     uint32_t vertexCount;
-    Vec3* vertices;        // vertexCount + 1 slots; slot 0 unused
-    Vec3* normals;         // vertexCount + 1 slots, per vertex
+    Vec3* vertices;  // vertexCount + 1 slots; slot 0 unused
+    Vec3* normals;   // vertexCount + 1 slots, per vertex
     uint32_t texcoordCount;
     float (*texcoords)[2];  // texcoordCount + 1 slots, null when there are none
     uint32_t triangleCount;
     ObjTriangle* triangles;
-    ObjGroup* groups;      // newest first; "default" always last
+    ObjGroup* groups;  // newest first; "default" always last
 };
 
+// False when the file cannot be opened or is a folder; the model is then left as it was.
 bool readObjModel(ObjModel& model, const char* path);
+// Releases everything a reading allocated and empties the model.
+void freeObjModel(ObjModel& model);
 ObjGroup* findGroup(ObjModel& model, const char* name);
 ObjGroup* findOrAddGroup(ObjModel& model, const char* name);
 void computeVertexNormals(ObjModel& model);

@@ -1,6 +1,7 @@
 // vectors.cpp
-// Vec3 arithmetic. Each result component is rounded to a 32-bit float; sums inside one expression
-// are formed in double first, as the x87 code this timing was tuned on did.
+// Vec3 arithmetic. Each result component is rounded to a 32-bit float; the sum of squares in
+// normalizeVec3 is formed in double and rounded once, so the length does not depend on the order
+// in which a compiler happens to round intermediate sums.
 #include "geometry/geometry.h"
 
 #include <cmath>

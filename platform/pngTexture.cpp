@@ -1,7 +1,8 @@
 // pngTexture.cpp
 // pngBind over libpng: every colour type and bit depth becomes 8-bit RGB, or RGBA when the file
 // has alpha or tRNS, uploaded with its mipmap chain. A faulty file gives 0, leaves no texture and
-// prints nothing (libpng's messages are silenced). Known limit: sides over 16384 are refused.
+// prints nothing (libpng's messages are silenced). Known limits: sides over 16384 and files over
+// 64 MiB are refused.
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <png.h>
@@ -17,6 +18,9 @@
 namespace {
 
 const png_uint_32 largestSide = 16384;
+// No picture of the program comes near this; a bigger file (or a device such as /dev/zero in a
+// picture's place) is refused rather than read into memory without end.
+const size_t largestFile = size_t(64) << 20;
 
 // The known ancillary chunks other than tRNS, as libpng lists them: 4 letters and a NUL each.
 const png_byte unusedChunks[] =
@@ -52,8 +56,7 @@ struct DecodedImage {
 // longjmp out of libpng finds the values it needs to clean up.
 bool decodeImage(const unsigned char* bytes, size_t size, DecodedImage* out) {
     if (!bytes || size < 8 || png_sig_cmp(bytes, 0, 8) != 0) return false;
-    png_structp png =
-        png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, silentError, silentWarning);
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, silentError, silentWarning);
     if (!png) return false;
     png_infop info = png_create_info_struct(png);
     if (!info) {
@@ -74,8 +77,7 @@ bool decodeImage(const unsigned char* bytes, size_t size, DecodedImage* out) {
     // forged length on one (libpng allocates some, such as sPLT, whole before reading) costs
     // nothing.
     png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
-    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, unusedChunks,
-                                int(sizeof unusedChunks / 5));
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, unusedChunks, int(sizeof unusedChunks / 5));
     png_set_read_fn(png, &reader, readFromMemory);
     png_read_info(png, info);
 
@@ -111,15 +113,22 @@ bool decodeImage(const unsigned char* bytes, size_t size, DecodedImage* out) {
     return true;
 }
 
+// Reads a picture file whole. Stops early, with false, at a file over largestFile bytes or one
+// whose first bytes are not a PNG signature.
 bool readWholeFile(const char* filename, std::vector<unsigned char>& bytes) {
     FILE* file = filename ? fopen(filename, "rb") : nullptr;
     if (!file) return false;
     unsigned char chunk[65536];
     size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0)
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    const bool ok = !ferror(file);
+    bool ok = true;
+    while (ok && (got = fread(chunk, 1, sizeof chunk, file)) > 0) {
+        ok = got <= largestFile - bytes.size();
+        if (ok) bytes.insert(bytes.end(), chunk, chunk + got);
+        if (bytes.size() >= 8 && png_sig_cmp(bytes.data(), 0, 8) != 0) ok = false;
+    }
+    ok = ok && !ferror(file);
     fclose(file);
+    if (!ok) std::vector<unsigned char>().swap(bytes);
     return ok;
 }
 
@@ -145,12 +154,11 @@ bool decodePng(const unsigned char* bytes, size_t size, unsigned char** pixels, 
 // to powers of two by GLU. trans: PNG_ALPHA keeps the file's alpha (RGBA texture); any other value
 // uploads RGB. info, when given, gets the size, the file's bits per sample and the texture's alpha
 // bits (8 or 0).
-unsigned int pngBind(const char* filename, int mipmap, int trans, pngInfo* info, int wrapst,
-                     int minfilter, int magfilter) {
+unsigned int pngBind(const char* filename, int mipmap, int trans, pngInfo* info, int wrapst, int minfilter,
+                     int magfilter) {
     std::vector<unsigned char> bytes;
     DecodedImage image;
-    if (!readWholeFile(filename, bytes) || !decodeImage(bytes.data(), bytes.size(), &image))
-        return 0;
+    if (!readWholeFile(filename, bytes) || !decodeImage(bytes.data(), bytes.size(), &image)) return 0;
     bool alpha = image.hasAlpha;
     if (alpha && trans != PNG_ALPHA) {
         stripAlpha(image.pixels, size_t(image.width) * image.height);
@@ -170,12 +178,11 @@ unsigned int pngBind(const char* filename, int mipmap, int trans, pngInfo* info,
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);  // RGB rows are not padded to 4 bytes
     bool uploaded;
     if (mipmap != 0) {
-        uploaded = gluBuild2DMipmaps(GL_TEXTURE_2D, GLint(format), GLint(image.width),
-                                     GLint(image.height), format, GL_UNSIGNED_BYTE,
-                                     image.pixels) == 0;
+        uploaded = gluBuild2DMipmaps(GL_TEXTURE_2D, GLint(format), GLint(image.width), GLint(image.height),
+                                     format, GL_UNSIGNED_BYTE, image.pixels) == 0;
     } else {
-        glTexImage2D(GL_TEXTURE_2D, 0, GLint(format), GLsizei(image.width), GLsizei(image.height),
-                     0, format, GL_UNSIGNED_BYTE, image.pixels);
+        glTexImage2D(GL_TEXTURE_2D, 0, GLint(format), GLsizei(image.width), GLsizei(image.height), 0, format,
+                     GL_UNSIGNED_BYTE, image.pixels);
         GLint storedWidth = 0;
         glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &storedWidth);
         uploaded = storedWidth == GLint(image.width);

@@ -31,10 +31,11 @@ Vec3 particlePosition(int i, float t) {
 }
 
 // The floor: the 80x80 square y = -2 with the checker six times each way, corner (-40, -40) at
-// texture coordinate (6, 6) and (40, 40) at (0, 0). It is drawn as a grid of 5x5 cells rather than
-// one quad because it reaches behind the eye: Mesa fogs by |z| of the eye per vertex, and a polygon
-// whose corners lie on both sides of the eye then gets far distances mixed into its near part
-// (the whole floor turned black). Cells that small stay within fog-free range where they cross.
+// texture coordinate (6, 6) and (40, 40) at (0, 0). It is drawn as a grid of 16x16 cells of 5x5
+// units rather than one quad because it reaches behind the eye: Mesa fogs by |z| of the eye per
+// vertex, and a polygon whose corners lie on both sides of the eye then gets far distances mixed
+// into its near part (the whole floor turned black). Cells that small stay within fog-free range
+// where they cross.
 void drawFloor() {
     const int cells = 16;
     const float step = 80.0f / cells;

@@ -26,12 +26,10 @@ Pixel pixelAt(int x, int y) {
 }
 
 ::testing::AssertionResult near(Pixel p, int r, int g, int b, int tolerance = 2) {
-    if (std::abs(p.r - r) <= tolerance && std::abs(p.g - g) <= tolerance &&
-        std::abs(p.b - b) <= tolerance)
+    if (std::abs(p.r - r) <= tolerance && std::abs(p.g - g) <= tolerance && std::abs(p.b - b) <= tolerance)
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure()
-           << "(" << p.r << ", " << p.g << ", " << p.b << ") is not (" << r << ", " << g << ", "
-           << b << ")";
+           << "(" << p.r << ", " << p.g << ", " << p.b << ") is not (" << r << ", " << g << ", " << b << ")";
 }
 
 GLuint solidTexture(unsigned char r, unsigned char g, unsigned char b, unsigned char a) {
@@ -191,10 +189,10 @@ TEST_F(Overlays, ProgressBarEndsNearTheMiddleAtHalfTime) {
     }
     EXPECT_NEAR(lastRed + 1, 420, 2);  // the right edge of the last red pixel
     EXPECT_TRUE(near(pixelAt(206, 485), 255, 0, 0));
-    EXPECT_TRUE(near(pixelAt(202, 485), 0, 0, 0));   // the frame around it
+    EXPECT_TRUE(near(pixelAt(202, 485), 0, 0, 0));  // the frame around it
     EXPECT_TRUE(near(pixelAt(500, 471), 0, 0, 0));
     EXPECT_TRUE(near(pixelAt(500, 500), 0, 0, 0));
-    EXPECT_TRUE(near(pixelAt(500, 485), 0, 0, 0));   // frame right of the red bar
+    EXPECT_TRUE(near(pixelAt(500, 485), 0, 0, 0));  // frame right of the red bar
     EXPECT_TRUE(near(pixelAt(500, 505), 255, 255, 255));
     EXPECT_TRUE(near(pixelAt(645, 485), 255, 255, 255));
     expectStateLeftClean(false);  // the colour is left red
@@ -278,10 +276,12 @@ TEST_F(Overlays, ScrollerLeftEdgeMovesAt190UnitsPerSecond) {
 TEST_F(Overlays, LogoIsAddedOnlyWhereTheDepthBufferIsClear) {
     sceneTextures[texGroupLogo] = red;
     clearFrame(0);
-    // Scene geometry left depth 0.3 in a corner square.
+    // Scene geometry left depth 0.7 in a corner square: nearer than the far plane, where the logo
+    // lies, but farther than the middle of the range, where z = 0 of the ordinary 2D mode lies, so
+    // the logo drawn in the wrong mode would show there.
     glEnable(GL_SCISSOR_TEST);
     glScissor(0, 500, 100, 100);
-    glClearDepth(0.3);
+    glClearDepth(0.7);
     glClear(GL_DEPTH_BUFFER_BIT);
     glDisable(GL_SCISSOR_TEST);
     drawAdditiveOverlay(texGroupLogo, 1.0f);

@@ -8,6 +8,7 @@
 #include <GL/gl.h>
 #include <dirent.h>
 #include <png.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -29,8 +30,7 @@ std::vector<std::string> suiteFiles() {
     if (DIR* dir = opendir(suite.c_str())) {
         while (dirent* entry = readdir(dir)) {
             const std::string name = entry->d_name;
-            if (name.size() > 4 && name.compare(name.size() - 4, 4, ".png") == 0)
-                names.push_back(name);
+            if (name.size() > 4 && name.compare(name.size() - 4, 4, ".png") == 0) names.push_back(name);
         }
         closedir(dir);
     }
@@ -78,8 +78,8 @@ const int repeatWrap = GL_REPEAT;
 
 unsigned bindPicture(const std::string& path, pngInfo* info = nullptr) {
     pngInfo scratch;
-    return pngBind(path.c_str(), PNG_BUILDMIPMAPS, PNG_ALPHA, info ? info : &scratch, repeatWrap,
-                   GL_NEAREST, GL_NEAREST);
+    return pngBind(path.c_str(), PNG_BUILDMIPMAPS, PNG_ALPHA, info ? info : &scratch, repeatWrap, GL_NEAREST,
+                   GL_NEAREST);
 }
 
 std::string tempPath(const std::string& name) {
@@ -151,8 +151,7 @@ TEST(PngBind, EveryValidSuiteFileLoadsWithTheRightChannels) {
         EXPECT_EQ(info.Height, header.height);
         EXPECT_EQ(info.Depth, unsigned(header.bitDepth));
         EXPECT_EQ(info.Alpha, alpha ? 8u : 0u);
-        GLint bound = 0, alphaBits = -1, redBits = 0, wrapS = 0, wrapT = 0, minFilter = 0,
-              magFilter = 0;
+        GLint bound = 0, alphaBits = -1, redBits = 0, wrapS = 0, wrapT = 0, minFilter = 0, magFilter = 0;
         glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
         EXPECT_EQ(GLuint(bound), texture);
         glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_ALPHA_SIZE, &alphaBits);
@@ -191,8 +190,8 @@ TEST(PngBind, CorruptSuiteFilesFailSilentlyWithoutTextures) {
         ++corrupt;
         std::string printed;
         bool clean = false;
-        printed = capturedOutput(
-            [&] { clean = loadLeavesNoName([&] { return bindPicture(suite + name); }); });
+        printed =
+            capturedOutput([&] { clean = loadLeavesNoName([&] { return bindPicture(suite + name); }); });
         EXPECT_TRUE(clean);
         EXPECT_EQ(printed, "");
     }
@@ -206,8 +205,7 @@ TEST(PngBind, MissingEmptyAndTruncatedFilesGiveZero) {
     writeBytes(tempPath("empty.png"), nullptr, 0);
     std::vector<std::string> paths = {tempPath("missing.png"), tempPath("empty.png"), tempPath("")};
     // Cut before the image data, inside it, and just before the final chunk.
-    for (size_t cut :
-         {size_t(8), size_t(40), whole.size() / 2, whole.size() - 12, whole.size() - 1}) {
+    for (size_t cut : {size_t(8), size_t(40), whole.size() / 2, whole.size() - 12, whole.size() - 1}) {
         const std::string path = tempPath("cut" + std::to_string(cut) + ".png");
         writeBytes(path, whole.data(), cut);
         paths.push_back(path);
@@ -220,16 +218,14 @@ TEST(PngBind, MissingEmptyAndTruncatedFilesGiveZero) {
         EXPECT_TRUE(clean);
         EXPECT_EQ(printed, "");
     }
-    EXPECT_EQ(
-        pngBind(nullptr, PNG_BUILDMIPMAPS, PNG_ALPHA, nullptr, GL_REPEAT, GL_NEAREST, GL_NEAREST),
-        0u);
+    EXPECT_EQ(pngBind(nullptr, PNG_BUILDMIPMAPS, PNG_ALPHA, nullptr, GL_REPEAT, GL_NEAREST, GL_NEAREST), 0u);
 }
 
 TEST(PngBind, OptionsForOneLevelAndDroppedAlpha) {
     ASSERT_TRUE(openTestGlContext());
     pngInfo info = {};
-    const unsigned texture = pngBind((suite + "basn6a08.png").c_str(), 0, -1, &info,
-                                     GL_CLAMP_TO_EDGE, GL_LINEAR, GL_NEAREST);
+    const unsigned texture =
+        pngBind((suite + "basn6a08.png").c_str(), 0, -1, &info, GL_CLAMP_TO_EDGE, GL_LINEAR, GL_NEAREST);
     ASSERT_NE(texture, 0u);
     EXPECT_EQ(info.Alpha, 0u);
     GLint alphaBits = -1, wrapS = 0, minFilter = 0, width = 0;
@@ -334,4 +330,35 @@ TEST(DecodePng, HighlyCompressedPicturesPassTheSizeCheck) {
     EXPECT_FALSE(alpha);
     EXPECT_EQ(pixels[size_t(4096) * 4096 * 3 - 1], 0);
     free(pixels);
+}
+
+TEST(PngBind, FilesBeyondAnyPictureAreRefusedUnread) {
+    ASSERT_TRUE(openTestGlContext());
+    // A device that never ends in a picture's place: refused at its first bytes, no texture.
+    const std::string endless = tempPath("zero.png");
+    ASSERT_EQ(symlink("/dev/zero", endless.c_str()), 0);
+    bool clean = false;
+    const std::string printed =
+        capturedOutput([&] { clean = loadLeavesNoName([&] { return bindPicture(endless); }); });
+    EXPECT_TRUE(clean);
+    EXPECT_EQ(printed, "");
+
+    // A good picture followed by zeros after its end loads while the file stays within 64 MiB,
+    // and is refused, with no texture, once the file passes it.
+    const auto picture = readBytes(suite + "basn6a08.png");
+    ASSERT_GT(picture.size(), 100u);
+    const off_t limit = off_t(64) << 20;
+    for (off_t size : {limit, limit + 1}) {
+        SCOPED_TRACE(size);
+        const std::string path = tempPath("padded" + std::to_string(size) + ".png");
+        writeBytes(path, picture.data(), picture.size());
+        ASSERT_EQ(truncate(path.c_str(), size), 0);  // sparse: costs no disk space
+        const unsigned name = bindPicture(path);
+        if (size == limit) {
+            EXPECT_NE(name, 0u);
+            glDeleteTextures(1, &name);
+        } else {
+            EXPECT_TRUE(loadLeavesNoName([&] { return bindPicture(path); }));
+        }
+    }
 }

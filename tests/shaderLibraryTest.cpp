@@ -72,8 +72,7 @@ protected:
         return path;
     }
     // A library of the test's own, so that its programs are gone at the end of the case.
-    ShaderProgram* load(ShaderLibrary& library, const std::string& vertex,
-                        const std::string& fragment) {
+    ShaderProgram* load(ShaderLibrary& library, const std::string& vertex, const std::string& fragment) {
         testing::internal::CaptureStdout();
         ShaderProgram* program = library.loadProgramPair(vertex.c_str(), fragment.c_str());
         runOutput = testing::internal::GetCapturedStdout();
@@ -81,6 +80,24 @@ protected:
     }
     std::filesystem::path dir;
 };
+
+// While one lives, the driver's log-length query answers `reported` (0 or 1: no log); every other
+// query reaches the real driver, which is put back however the case ends.
+struct ShortLogDriver {
+    ShortLogDriver() {
+        real = qrx::glGetObjectParameterivARB;
+        qrx::glGetObjectParameterivARB = shortLogLength;
+    }
+    ~ShortLogDriver() { qrx::glGetObjectParameterivARB = real; }
+    static void APIENTRY shortLogLength(GLhandleARB object, GLenum name, GLint* value) {
+        real(object, name, value);
+        if (name == GL_OBJECT_INFO_LOG_LENGTH_ARB) *value = reported;
+    }
+    static PFNGLGETOBJECTPARAMETERIVARBPROC real;
+    static GLint reported;
+};
+PFNGLGETOBJECTPARAMETERIVARBPROC ShortLogDriver::real = nullptr;
+GLint ShortLogDriver::reported = 1;
 
 // Line number of the first line of a library source that holds text, or 0.
 int sourceLineOf(const std::string& relativePath, const std::string& text) {
@@ -96,8 +113,7 @@ int sourceLineOf(const std::string& relativePath, const std::string& text) {
 
 TEST_F(ShaderLibraryGl, GoodPairLoadsLinksAndBinds) {
     ShaderLibrary library;
-    ShaderProgram* program =
-        load(library, file("a.vert", goodVertex), file("a.frag", goodFragment));
+    ShaderProgram* program = load(library, file("a.vert", goodVertex), file("a.frag", goodFragment));
     ASSERT_NE(program, nullptr);
     EXPECT_EQ(runOutput, "");  // llvmpipe offers all four extensions
     EXPECT_TRUE(program->linked);
@@ -123,10 +139,8 @@ TEST_F(ShaderLibraryGl, GoodPairLoadsLinksAndBinds) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     GLfloat level = 0;
     GLint unit = 0;
-    qrx::glGetUniformfvARB(program->handle, qrx::glGetUniformLocationARB(program->handle, "level"),
-                           &level);
-    qrx::glGetUniformivARB(program->handle,
-                           qrx::glGetUniformLocationARB(program->handle, "picture"), &unit);
+    qrx::glGetUniformfvARB(program->handle, qrx::glGetUniformLocationARB(program->handle, "level"), &level);
+    qrx::glGetUniformivARB(program->handle, qrx::glGetUniformLocationARB(program->handle, "picture"), &unit);
     EXPECT_FLOAT_EQ(level, 0.25f);
     EXPECT_EQ(unit, 3);
     program->unbindProgram();
@@ -208,8 +222,7 @@ TEST_F(ShaderLibraryGl, VertexCompileFailureWritesHeaderLogAndNewline) {
 
 TEST_F(ShaderLibraryGl, FragmentCompileFailure) {
     ShaderLibrary library;
-    EXPECT_EQ(load(library, file("a.vert", goodVertex), file("broken.frag", brokenSource)),
-              nullptr);
+    EXPECT_EQ(load(library, file("a.vert", goodVertex), file("broken.frag", brokenSource)), nullptr);
     EXPECT_EQ(runOutput.find("***COMPILER ERROR (Fragment Shader):\n"), 0u);
     EXPECT_GT(runOutput.size(), std::string("***COMPILER ERROR (Fragment Shader):\n\n").size());
     EXPECT_EQ(runOutput.back(), '\n');
@@ -217,9 +230,8 @@ TEST_F(ShaderLibraryGl, FragmentCompileFailure) {
 
 TEST_F(ShaderLibraryGl, LinkFailureWritesBothLinesAndTheLog) {
     ShaderLibrary library;
-    EXPECT_EQ(
-        load(library, file("a.vert", goodVertex), file("unresolved.frag", unresolvedFragment)),
-        nullptr);
+    EXPECT_EQ(load(library, file("a.vert", goodVertex), file("unresolved.frag", unresolvedFragment)),
+              nullptr);
     const std::string head = "**linker error**\n**LINKER ERROR\n";
     ASSERT_EQ(runOutput.compare(0, head.size(), head), 0) << runOutput;
     const std::string log = runOutput.substr(head.size());
@@ -232,8 +244,7 @@ TEST_F(ShaderLibraryGl, LinkFailureWritesBothLinesAndTheLog) {
 
 TEST_F(ShaderLibraryGl, UnknownUniformIsReportedAndRefused) {
     ShaderLibrary library;
-    ShaderProgram* program =
-        load(library, file("a.vert", goodVertex), file("a.frag", goodFragment));
+    ShaderProgram* program = load(library, file("a.vert", goodVertex), file("a.frag", goodFragment));
     ASSERT_NE(program, nullptr);
     program->bindProgram();
     testing::internal::CaptureStdout();
@@ -322,15 +333,6 @@ TEST_F(ShaderLibraryGl, FailedRelinkKeepsTheProgramLinked) {
 }
 
 TEST_F(ShaderLibraryGl, LogTexts) {
-    ShaderUnit good(SHADER_VERTEX);
-    ASSERT_EQ(good.readSourceFile(file("a.vert", goodVertex).c_str()), 0);
-    ASSERT_TRUE(good.compileUnit());
-    GLint length = -1;
-    qrx::glGetObjectParameterivARB(good.handle, GL_OBJECT_INFO_LOG_LENGTH_ARB, &length);
-    if (length <= 1) {
-        EXPECT_STREQ(good.unitInfoLog(), "(e0004) unknown compiler error");
-    }
-
     ShaderUnit unknownKind(7);
     EXPECT_EQ(unknownKind.handle, 0u);
     EXPECT_STREQ(unknownKind.unitInfoLog(), "(e0001) not a valid program object");
@@ -341,33 +343,55 @@ TEST_F(ShaderLibraryGl, LogTexts) {
     EXPECT_STREQ(program.programInfoLog(), "(e0002) not a valid object");
     program.handle = handle;
 
-    // A log once fetched is returned again while the driver reports none.
     ShaderUnit broken(SHADER_FRAGMENT);
     ASSERT_EQ(broken.readSourceFile(file("b.frag", brokenSource).c_str()), 0);
     ASSERT_FALSE(broken.compileUnit());
     const std::string first = broken.unitInfoLog();
     EXPECT_NE(first.find("error"), std::string::npos);
     EXPECT_EQ(broken.unitInfoLog(), std::string(broken.infoLog));
-    EXPECT_EQ(first, broken.unitInfoLog());
 }
 
+TEST_F(ShaderLibraryGl, DriverWithoutALogGivesE0004OrTheLogFetchedBefore) {
+    // A log fetched while the driver still had one.
+    ShaderUnit broken(SHADER_FRAGMENT);
+    ASSERT_EQ(broken.readSourceFile(file("b.frag", brokenSource).c_str()), 0);
+    ASSERT_FALSE(broken.compileUnit());
+    const std::string fetched = broken.unitInfoLog();
+    ASSERT_NE(broken.infoLog, nullptr);
+    const char* const kept = broken.infoLog;
+
+    ShaderUnit good(SHADER_VERTEX);
+    ASSERT_EQ(good.readSourceFile(file("a.vert", goodVertex).c_str()), 0);
+    ASSERT_TRUE(good.compileUnit());
+    ShaderProgram neverLinked;
+    ASSERT_NE(neverLinked.handle, 0u);
+
+    ShortLogDriver driver;
+    for (GLint length : {1, 0}) {
+        SCOPED_TRACE(length);
+        ShortLogDriver::reported = length;
+        // No log was ever fetched: the fixed text, and no buffer kept.
+        EXPECT_STREQ(good.unitInfoLog(), "(e0004) unknown compiler error");
+        EXPECT_EQ(good.infoLog, nullptr);
+        EXPECT_STREQ(neverLinked.programInfoLog(), "(e0004) unknown compiler error");
+        // A log fetched before is returned again, the same buffer, unchanged.
+        EXPECT_EQ(broken.unitInfoLog(), kept);
+        EXPECT_EQ(std::string(broken.unitInfoLog()), fetched);
+    }
+}
 TEST_F(ShaderLibraryGl, PendingGlErrorIsReportedWithFileAndLine) {
     ShaderLibrary library;
-    ShaderProgram* program =
-        load(library, file("a.vert", goodVertex), file("a.frag", goodFragment));
+    ShaderProgram* program = load(library, file("a.vert", goodVertex), file("a.frag", goodFragment));
     ASSERT_NE(program, nullptr);
-    const int callLine =
-        sourceLineOf("external/qrx/shaderProgram.cpp", "glUseProgramObjectARB(handle)");
+    const int callLine = sourceLineOf("external/qrx/shaderProgram.cpp", "glUseProgramObjectARB(handle)");
     ASSERT_GT(callLine, 0);
 
     glEnable(0x7FFF);  // an invalid enum: GL_INVALID_ENUM stays pending
     testing::internal::CaptureStdout();
     program->bindProgram();
     const std::string expected =
-        "GL Error #1280(" +
-        std::string(reinterpret_cast<const char*>(gluErrorString(GL_INVALID_ENUM))) +
-        ")  in File .\\external\\qrx\\shaderLibrary at line: " + std::to_string(callLine + 1) +
-        "\n";
+        "GL Error #1280(" + std::string(reinterpret_cast<const char*>(gluErrorString(GL_INVALID_ENUM))) +
+        ")  in File .\\external\\qrx\\shaderLibrary at line: " + std::to_string(callLine + 1) + "\n";
     EXPECT_EQ(testing::internal::GetCapturedStdout(), expected);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));  // the report consumed it
 
@@ -383,11 +407,9 @@ TEST_F(ShaderLibraryGl, PendingGlErrorIsReportedWithFileAndLine) {
 
 TEST_F(ShaderLibraryGl, TeardownWithoutACurrentContextFreesMemoryOnly) {
     ShaderLibrary* library = new ShaderLibrary;
-    ShaderProgram* program =
-        load(*library, file("a.vert", goodVertex), file("a.frag", goodFragment));
+    ShaderProgram* program = load(*library, file("a.vert", goodVertex), file("a.frag", goodFragment));
     ASSERT_NE(program, nullptr);
-    const unsigned int handles[3] = {program->handle, program->units[0]->handle,
-                                     program->units[1]->handle};
+    const unsigned int handles[3] = {program->handle, program->units[0]->handle, program->units[1]->handle};
     ASSERT_TRUE(platformReleaseCurrent());
     testing::internal::CaptureStdout();
     delete library;  // no GL call may be made: no context is current
@@ -410,11 +432,9 @@ TEST_F(ShaderLibraryGl, TeardownWithTheContextDeletesEveryObject) {
     IsObject isShader = reinterpret_cast<IsObject>(platformGetProcAddress("glIsShader"));
     ASSERT_TRUE(isProgram && isShader);
     ShaderLibrary* library = new ShaderLibrary;
-    ShaderProgram* program =
-        load(*library, file("a.vert", goodVertex), file("a.frag", goodFragment));
+    ShaderProgram* program = load(*library, file("a.vert", goodVertex), file("a.frag", goodFragment));
     ASSERT_NE(program, nullptr);
-    const unsigned int handles[3] = {program->handle, program->units[0]->handle,
-                                     program->units[1]->handle};
+    const unsigned int handles[3] = {program->handle, program->units[0]->handle, program->units[1]->handle};
     EXPECT_TRUE(isProgram(handles[0]) && isShader(handles[1]) && isShader(handles[2]));
     testing::internal::CaptureStdout();
     delete library;
@@ -426,11 +446,9 @@ TEST_F(ShaderLibraryGl, TeardownWithTheContextDeletesEveryObject) {
 
 TEST_F(ShaderLibraryGl, ObjectsOfAReleasedContextAreNeverDeletedByNumber) {
     ShaderLibrary* library = new ShaderLibrary;
-    ShaderProgram* program =
-        load(*library, file("a.vert", goodVertex), file("a.frag", goodFragment));
+    ShaderProgram* program = load(*library, file("a.vert", goodVertex), file("a.frag", goodFragment));
     ASSERT_NE(program, nullptr);
-    const unsigned int handles[3] = {program->handle, program->units[0]->handle,
-                                     program->units[1]->handle};
+    const unsigned int handles[3] = {program->handle, program->units[0]->handle, program->units[1]->handle};
     // The window is re-created: the old context's objects go with it, the programs stay listed.
     library->releaseContextObjects();
     EXPECT_EQ(program->handle, 0u);

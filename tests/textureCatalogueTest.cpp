@@ -28,11 +28,28 @@ struct Load {
 };
 
 std::vector<Load> expectedLoads() {
-    const char* scene[] = {"particle", "water", "part4", "particle", "checker", "tunnel",
-                           "acid02", "pinkdot", "overlay", "stars", "twirl",
-                           "vel_kestrane_mask", "vel_kestrane", "dot_sprite", "dot_mask",
-                           "same_kestrane", "same_kestrane_mask", "e_sprite", "e_mask",
-                           "vel_logo", "dot_sprite2", "dot_sprite3"};
+    const char* scene[] = {"particle",
+                           "water",
+                           "part4",
+                           "particle",
+                           "checker",
+                           "tunnel",
+                           "acid02",
+                           "pinkdot",
+                           "overlay",
+                           "stars",
+                           "twirl",
+                           "vel_kestrane_mask",
+                           "vel_kestrane",
+                           "dot_sprite",
+                           "dot_mask",
+                           "same_kestrane",
+                           "same_kestrane_mask",
+                           "e_sprite",
+                           "e_mask",
+                           "vel_logo",
+                           "dot_sprite2",
+                           "dot_sprite3"};
     std::vector<Load> loads;
     for (int i = 0; i < SCENE_TEXTURE_COUNT; ++i)
         loads.push_back({&sceneTextures[i], std::string("data/textures/") + scene[i] + ".png"});
@@ -102,8 +119,7 @@ protected:
 TEST(TextureCatalogue, FileTableFollowsTheLoadOrder) {
     const auto loads = expectedLoads();
     ASSERT_EQ(loads.size(), size_t(TEXTURE_LOAD_COUNT));
-    for (int i = 0; i < TEXTURE_LOAD_COUNT; ++i)
-        EXPECT_EQ(textureFiles[i], loads[size_t(i)].file) << i;
+    for (int i = 0; i < TEXTURE_LOAD_COUNT; ++i) EXPECT_EQ(textureFiles[i], loads[size_t(i)].file) << i;
 }
 
 TEST_F(TextureFolder, AllPresentGivesDistinctNamesInTheirSlots) {
@@ -114,11 +130,16 @@ TEST_F(TextureFolder, AllPresentGivesDistinctNamesInTheirSlots) {
         EXPECT_NE(*load.slot, 0u);
         names.insert(*load.slot);
         EXPECT_EQ(markerOf(*load.slot), markers[load.file]);
-        GLint wrap = 0, filter = 0;
-        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrap);
-        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &filter);
-        EXPECT_EQ(wrap, GL_REPEAT);
-        EXPECT_EQ(filter, GL_NEAREST);
+        // Both wrap modes and both filters of the slot's own texture.
+        glBindTexture(GL_TEXTURE_2D, *load.slot);
+        const GLenum parameters[4] = {GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T, GL_TEXTURE_MIN_FILTER,
+                                      GL_TEXTURE_MAG_FILTER};
+        const GLint expected[4] = {GL_REPEAT, GL_REPEAT, GL_NEAREST, GL_NEAREST};
+        for (int k = 0; k < 4; ++k) {
+            GLint value = 0;
+            glGetTexParameteriv(GL_TEXTURE_2D, parameters[k], &value);
+            EXPECT_EQ(value, expected[k]) << "parameter 0x" << std::hex << parameters[k];
+        }
     }
     EXPECT_EQ(names.size(), size_t(TEXTURE_LOAD_COUNT));  // the two particle slots included
     EXPECT_NE(sceneTextures[texParticle], sceneTextures[texParticle2]);
