@@ -30,11 +30,12 @@ void printUsage() {
             "usage: kestrane-render --time T [--time T ...] --out DIR\n"
             "       kestrane-render --from A --to B --fps N[/D] --out DIR\n"
             "       kestrane-render --capture [--fps N|N/D] [--size WxH] [--from A --to B] [--out FILE]\n"
-            "       kestrane-render --bench | --bench-frames\n"
-            "Writes the presented 800x600 frame of each music time T (seconds) as DIR/t<T>.png.\n"
+            "       kestrane-render --bench | --bench-frames [--size WxH]\n"
+            "Writes the presented frame of each music time T (seconds) as DIR/t<T>.png.\n"
             "--capture renders the frames n*D/N s of [A, B) (default 60 fps, 0 to 203 s) into an MP4\n"
-            "(H.264 and AAC, default kestrane.mp4) with the soundtrack; --size fits the picture into\n"
-            "WxH (even numbers) keeping its aspect, on black where the aspect differs.\n"
+            "(H.264 and AAC, default kestrane.mp4) with the soundtrack.\n"
+            "--size WxH (default 800x600; even numbers for --capture) draws every frame natively at\n"
+            "that size: the 4:3 picture as large as fits, centred, black beside or above and below it.\n"
             "--bench prints frame times per schedule window, start-up, memory, export rate and the\n"
             "audio clock; --bench-frames only the frame times.\n");
 }
@@ -92,10 +93,7 @@ int runCaptureCommand(int argc, char** argv) {
                 return 2;
             }
         } else if (arg == "--size") {
-            if (!parseFrameSize(value, &options.width, &options.height)) {
-                fprintf(stderr, "kestrane-render: bad size '%s' (use WxH with even numbers, e.g. 1600x1200)\n", value);
-                return 2;
-            }
+            if (!checkFrameSize(value, true, &options.width, &options.height)) return 2;
         } else if (arg == "--from" || arg == "--to") {
             long long ms = 0;
             if (!parseMilliseconds(value, &ms)) {
@@ -124,7 +122,7 @@ int runCaptureCommand(int argc, char** argv) {
         return 2;
     }
     catchStopSignals();  // a Ctrl+C during start-up still stops the export
-    if (!openOfflineDemo()) {
+    if (!openOfflineDemo(options.width, options.height)) {
         fprintf(stderr, "kestrane-render: cannot open an offscreen GL window\n");
         return 1;
     }
@@ -145,6 +143,7 @@ int main(int argc, char** argv) {
     const char* out = nullptr;
     bool bench = false;
     bool framesOnly = false;
+    int width = 800, height = 600;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         bool hasValue = i + 1 < argc;
@@ -161,6 +160,8 @@ int main(int argc, char** argv) {
             }
         } else if (arg == "--out" && hasValue) {
             out = argv[++i];
+        } else if (arg == "--size" && hasValue) {
+            if (!checkFrameSize(argv[++i], false, &width, &height)) return 2;
         } else if (arg == "--bench") {
             bench = true;
         } else if (arg == "--bench-frames") {
@@ -170,7 +171,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if (bench) return runBenchmark(framesOnly);
+    if (bench) return runBenchmark(framesOnly, width, height);
     bool range = rateN > 0 || from >= 0 || to >= 0;
     if (!out || (times.empty() == !range) || (range && (rateN <= 0 || from < 0 || to < from))) {
         printUsage();
@@ -180,7 +181,7 @@ int main(int argc, char** argv) {
         fprintf(stderr, "kestrane-render: cannot create %s: %s\n", out, strerror(errno));
         return 1;
     }
-    if (!openOfflineDemo()) {
+    if (!openOfflineDemo(width, height)) {
         fprintf(stderr, "kestrane-render: cannot open an offscreen GL window\n");
         return 1;
     }
@@ -200,7 +201,7 @@ int main(int argc, char** argv) {
             previousMs.push_back(std::max(0LL, llround(t * 1000.0 - 1000.0 / 60.0)));
         }
     }
-    std::vector<unsigned char> rgb(800 * 600 * 3);
+    std::vector<unsigned char> rgb(size_t(width) * size_t(height) * 3);
     int failures = 0;
     for (size_t i = 0; i < frameMs.size(); ++i) {
         std::string path = std::string(out) + "/" + frameName(frameMs[i]);
@@ -212,7 +213,7 @@ int main(int argc, char** argv) {
         }
         readFrame(rgb.data());
         platformSwapBuffers();
-        if (!writePng(path, rgb.data(), 800, 600)) {
+        if (!writePng(path, rgb.data(), width, height)) {
             fprintf(stderr, "kestrane-render: cannot write %s\n", path.c_str());
             ++failures;
         }
