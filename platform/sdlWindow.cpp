@@ -82,8 +82,16 @@ bool platformCreateWindow(const char* title, int width, int height, bool fullscr
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI;
     flags |= fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : SDL_WINDOW_RESIZABLE;
-    int x = fullscreen ? 0 : SDL_WINDOWPOS_CENTERED;
-    int y = fullscreen ? 0 : SDL_WINDOWPOS_CENTERED;
+    int x = SDL_WINDOWPOS_CENTERED, y = SDL_WINDOWPOS_CENTERED;
+    SDL_Rect desktop;
+    if (fullscreen && SDL_GetDisplayBounds(0, &desktop) == 0) {
+        // Made at the desktop's size too: without a window manager to apply the full-screen state
+        // (a bare X server) the window would otherwise stay at the requested size.
+        x = desktop.x;
+        y = desktop.y;
+        width = desktop.w;
+        height = desktop.h;
+    }
     window = SDL_CreateWindow(title, x, y, width, height, flags);
     return window != nullptr;
 }
