@@ -49,8 +49,8 @@ region_min() {
 # resized window shows the refitted picture a frame later. see CHECK... takes shots until every
 # check holds, up to 30 s, then fails naming the check that did not hold.
 see() {
-  local check
-  for _ in $(seq 60); do
+  local check failed="no shot taken" deadline=$((SECONDS + 30))
+  while [ "$SECONDS" -lt "$deadline" ]; do
     kill -0 "$demo_pid" 2>/dev/null || fail "the demo ended ($what)"
     shot
     failed=""
