@@ -47,9 +47,9 @@ region_min() {
 
 # Checks are polled: the demo shows its first frame only once it has loaded everything, and a
 # resized window shows the refitted picture a frame later. see CHECK... takes shots until every
-# check holds, up to 30 s, then fails naming the check that did not hold.
+# check holds, up to 60 s, then fails naming the check that did not hold.
 see() {
-  local check failed="no shot taken" deadline=$((SECONDS + 30))
+  local check failed="no shot taken" deadline=$((SECONDS + 60))
   while [ "$SECONDS" -lt "$deadline" ]; do
     kill -0 "$demo_pid" 2>/dev/null || fail "the demo ended ($what)"
     shot
@@ -60,7 +60,7 @@ see() {
     [ -z "$failed" ] && return 0
     sleep 0.5
   done
-  fail "not seen within 30 s: $failed ($what)"
+  fail "not seen within 60 s: $failed ($what)"
 }
 
 # Checks for see: the W x H rectangle at X,Y is entirely black (the demo's pillars or bars), bare
