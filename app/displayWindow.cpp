@@ -1,12 +1,13 @@
 // displayWindow.cpp
-// The display window and its GL context: opening (display mode, window, pixel format, context,
-// projection, then the start-up sequence inside the new context), teardown, and the window
-// procedure that keeps KeyState, isActive and the viewport current.
+// The display window and its GL context: opening (a desktop full-screen or a resizable window,
+// pixel format, context, projection, then the start-up sequence inside the new context), teardown,
+// and the window procedure that keeps KeyState, isActive and the picture's place current.
 #include <GL/gl.h>
 #include <GL/glu.h>
 
 #include "app/app.h"
 #include "assets/assets.h"
+#include "director/director.h"
 #include "external/qrx/shaderLibrary"
 #include "platform/platform.h"
 
@@ -19,6 +20,17 @@ namespace {
 bool windowHeld = false;
 bool contextHeld = false;
 
+// A window of width x height, or the largest 4:3 size that fits the screen's work area when that
+// is smaller.
+void fitWindowToScreen(int* width, int* height) {
+    int areaWidth = 0, areaHeight = 0;
+    if (!platformWorkArea(&areaWidth, &areaHeight)) return;
+    if (areaWidth >= *width && areaHeight >= *height) return;
+    PictureRect fitted = fitPictureRect(areaWidth, areaHeight);
+    *width = fitted.width;
+    *height = fitted.height;
+}
+
 // Reports a failed opening step after tearing down what was built.
 bool failOpening(const char* text) {
     closeDisplayWindow();
@@ -29,37 +41,48 @@ bool failOpening(const char* text) {
 }  // namespace
 
 bool openDisplayWindow(const char* title, int width, int height, int bits, bool fullscreen) {
+    (void)bits;  // the pixel format always asks for 8 bits per channel; no display mode is set
     isFullscreen = fullscreen;
     if (!platformInitVideo()) {
         platformMessageBox("Failed To Register The Window Class.", "ERROR", MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
-    if (isFullscreen && !platformHasDisplayMode(width, height, bits)) {
+    if (isFullscreen) platformShowCursor(false);
+    if (!isFullscreen) fitWindowToScreen(&width, &height);
+    // Full screen takes the desktop's own mode (no mode switch); the question remains for a
+    // full-screen window that cannot be made at all.
+    if (isFullscreen && !platformCreateWindow(title, width, height, true)) {
         int answer = platformMessageBox(
             "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode Instead?",
             "auto", MB_YESNO | MB_ICONEXCLAMATION);
-        if (answer == IDYES) {
-            isFullscreen = false;
-        } else {
+        if (answer != IDYES) {
+            platformShowCursor(true);
             platformMessageBox("Program Will Now Close.", "ERROR", MB_OK | MB_ICONSTOP);
             return false;
         }
+        isFullscreen = false;
+        platformShowCursor(true);
+        fitWindowToScreen(&width, &height);
     }
-    if (isFullscreen) platformShowCursor(false);
-    if (!platformCreateWindow(title, width, height, isFullscreen)) return failOpening("Window Creation Error.");
+    if (!isFullscreen && !platformCreateWindow(title, width, height, false)) {
+        return failOpening("Window Creation Error.");
+    }
     windowHeld = true;
     if (!platformCreateGlContext()) return failOpening("Can't Create A GL Rendering Context.");
     contextHeld = true;
     if (!platformMakeCurrent()) return failOpening("Can't Activate The GL Rendering Context.");
     platformShowWindow();
     platformDisableScreenSaver();
-    resizeScene(width, height);
+    // The drawable in real pixels (HiDPI included; a full-screen window has the desktop's size).
+    int drawableWidth = width, drawableHeight = height;
+    platformWindowClientSize(&drawableWidth, &drawableHeight);
+    resizeScene(drawableWidth, drawableHeight);
     if (!initDemo()) return failOpening("Initialization Failed.");
     return true;
 }
 
 void closeDisplayWindow() {
-    if (isFullscreen) platformShowCursor(true);  // the display mode returns with the window
+    if (isFullscreen) platformShowCursor(true);  // no display mode was changed: nothing to restore
     if (contextHeld) {
         shaderLibrary.releaseContextObjects();
         if (!platformReleaseCurrent()) {
@@ -90,12 +113,15 @@ void displayWindowProc(const PlatformEvent& event) {
     }
 }
 
+// The 4:3 picture is fitted into the drawable; the projection's aspect is the picture's, so the
+// scenes see at any size what they see in the 800x600 window.
 void resizeScene(int width, int height) {
     if (height == 0) height = 1;
+    fitPicture(width, height);
     glViewport(0, 0, width, height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluPerspective(45.0, double(width) / double(height), double(0.1f), 100.0);
+    gluPerspective(45.0, 800.0 / 600.0, double(0.1f), 100.0);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
 }

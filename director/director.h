@@ -1,7 +1,7 @@
 // director.h
 // The frame director: which scene and overlays each frame shows, the post pass that draws the
-// 512x512 scene region over the 800x600 window through the blur program, and the 2D overlays.
-// Everything it draws is a function of DemoTime and SpectrumBands alone.
+// square scene region over the 4:3 picture through the blur program, and the 2D overlays in the
+// picture's 800x600 units. Everything it draws is a function of DemoTime and SpectrumBands alone.
 #pragma once
 
 extern float DemoTime;           // seconds of music, written once at the start of every frame
@@ -18,8 +18,22 @@ struct SceneWindow {
 extern const SceneWindow sceneSchedule[];
 extern const int sceneScheduleCount;
 
+// The 4:3 picture inside a drawable of any size, in pixels from the lower left. At 800x600 it is
+// the whole drawable with a 512-pixel scene region; elsewhere everything scales with the height.
+struct PictureRect {
+    int x, y, width, height;              // the largest centred 4:3 rectangle (black outside)
+    int drawableWidth, drawableHeight;    // the whole drawable (at least 1x1)
+    double scale;                         // picture height / 600
+    int region;                           // side of the square scene region: round(512 * scale)
+};
+extern PictureRect pictureRect;  // the current window's (800x600 until resizeScene says otherwise)
+PictureRect fitPictureRect(int drawableWidth, int drawableHeight);
+void fitPicture(int drawableWidth, int drawableHeight);  // makes it the current picture
+// Clears what lies outside the picture to black (nothing at 800x600); keeps the clear colour.
+void clearOutsidePicture();
+
 int renderFrame();  // 1 to go on, 0 when the presentation is over (frame not to be presented)
-void setViewport(int width, int height);
+void setViewport(int width, int height);  // at the picture's lower-left corner
 // The row of the schedule whose window holds t, or -1 (no scene).
 int sceneIndexAt(float t);
 // The timed overlays drawn at t (fades and letterbox are drawn on every frame).

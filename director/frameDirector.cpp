@@ -1,7 +1,7 @@
 // frameDirector.cpp
-// One frame: read the music clock, draw the scheduled scene into the 512x512 region, pass it
-// through the blur program over the window, draw the overlays and keep the spectrum for the next
-// frame. The presentation is over on the first frame past 203 s.
+// One frame: read the music clock, draw the scheduled scene into the square region (512x512 in an
+// 800x600 picture), pass it through the blur program over the picture, draw the overlays and keep
+// the spectrum for the next frame. The presentation is over on the first frame past 203 s.
 #include <GL/gl.h>
 
 #include <cstring>
@@ -27,7 +27,7 @@ const SceneWindow sceneSchedule[] = {
 };
 const int sceneScheduleCount = int(sizeof sceneSchedule / sizeof sceneSchedule[0]);
 
-void setViewport(int width, int height) { glViewport(0, 0, width, height); }
+void setViewport(int width, int height) { glViewport(pictureRect.x, pictureRect.y, width, height); }
 
 int sceneIndexAt(float t) {
     for (int i = 0; i < sceneScheduleCount; ++i) {
@@ -63,7 +63,7 @@ void postPass(float t) {
             blurProgram->setUniformFloat("glitch", SpectrumBands[4] * 40.0f);
         }
     }
-    drawScreenCopy(512, 512);
+    drawScreenCopy(pictureRect.region, pictureRect.region);
     if (blurProgram) blurProgram->unbindProgram();
 }
 
@@ -91,9 +91,10 @@ void drawOverlays(float t) {
 int renderFrame() {
     DemoTime = float(musicTimeMs() / 1000.0);
     const float t = DemoTime;
-    setViewport(512, 512);
+    setViewport(pictureRect.region, pictureRect.region);
     glColor3f(1.0f, 1.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    clearOutsidePicture();
     int scene = sceneIndexAt(t);  // the windows never overlap: at most one scene runs
     if (scene >= 0) sceneSchedule[scene].draw();
     postPass(t);

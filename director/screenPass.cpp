@@ -1,9 +1,11 @@
 // screenPass.cpp
-// The second stage of every frame: the 512x512 scene region of the back buffer is copied into
-// screenTexture and drawn over the whole 800x600 window (while the blur program is current), and
-// the 2D screen mode (x 0..800 left to right, y 0..600 top to bottom) that overlays draw in.
+// The second stage of every frame: the square scene region of the back buffer is copied into
+// screenTexture and drawn over the whole picture (while the blur program is current), and the 2D
+// screen mode (x 0..800 left to right, y 0..600 top to bottom) that overlays draw in. The picture
+// is the 800x600 window itself, or the 4:3 rectangle that pictureRect fits into a larger drawable.
 #include <GL/gl.h>
 
+#include <cstddef>
 #include <vector>
 
 #include "director/director.h"
@@ -15,8 +17,10 @@ void createScreenTexture() {
     glBindTexture(GL_TEXTURE_2D, screenTexture);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    std::vector<unsigned char> black(800 * 600 * 3, 0);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, 800, 600, 0, GL_RGB, GL_UNSIGNED_BYTE, black.data());
+    const PictureRect& p = pictureRect;
+    // Rows padded to whatever unpack alignment is set (at most 8 bytes).
+    std::vector<unsigned char> black((size_t(p.width) * 3 + 8) * size_t(p.height), 0);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, p.width, p.height, 0, GL_RGB, GL_UNSIGNED_BYTE, black.data());
 }
 
 namespace {
@@ -45,8 +49,10 @@ void endOrtho2D() {
 
 void drawScreenCopy(int width, int height) {
     glBindTexture(GL_TEXTURE_2D, screenTexture);
-    glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, 0, 0, width, height, 0);
-    glViewport(0, 0, 800, 600);
+    const PictureRect& p = pictureRect;
+    glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, p.x, p.y, width, height, 0);
+    // The picture's 800x600 units now span the picture rectangle, whatever the drawable's size.
+    glViewport(p.x, p.y, p.width, p.height);
     beginOrtho2DFarZero();
     glEnable(GL_TEXTURE_2D);
     glDisable(GL_DEPTH_TEST);

@@ -28,9 +28,10 @@ int platformMessageBox(const char* text, const char* caption, unsigned style);
 // Window and GL context (one window at a time).
 // ---------------------------------------------------------------------------------------------
 bool platformInitVideo();                 // stands in for registering the window class
-void platformQuitVideo();                 // and for unregistering it
-bool platformHasDisplayMode(int width, int height, int bits);  // full-screen mode available?
+// The usable area of the first screen (no panels or docks); false where there is no screen.
+bool platformWorkArea(int* width, int* height);
 void platformShowCursor(bool show);
+// Full screen covers the desktop in its own mode; a window is resizable, width x height at first.
 bool platformCreateWindow(const char* title, int width, int height, bool fullscreen);
 bool platformCreateGlContext();           // needs the window
 bool platformMakeCurrent();               // the context on the window
@@ -40,7 +41,7 @@ void platformDestroyWindow();
 void platformShowWindow();                // show, raise and focus
 void platformSwapBuffers();
 void platformDisableScreenSaver();
-bool platformWindowClientSize(int* width, int* height);
+bool platformWindowClientSize(int* width, int* height);  // drawable size in real pixels
 void* platformGetProcAddress(const char* name);  // GL entry point lookup; null when absent
 
 // Window events, already translated to what the window procedure needs.
@@ -52,7 +53,7 @@ enum PlatformEventType {
     EVENT_KEY_UP,
     EVENT_MINIMIZED,
     EVENT_RESTORED,
-    EVENT_RESIZED,     // width, height: new client size
+    EVENT_RESIZED,     // width, height: new drawable size in real pixels
     EVENT_OTHER,
 };
 struct PlatformEvent {

@@ -1,6 +1,7 @@
 // sdlWindow.cpp
 // The window, GL context, events and message boxes over SDL2. One window and one context at a
-// time, as the display window needs; full screen uses an 800x600 display mode when one exists.
+// time, as the display window needs. Full screen is the desktop's own mode (never a mode switch);
+// the window is resizable; sizes reported to the program are drawable sizes in real pixels.
 #include <SDL2/SDL.h>
 
 #include <cstdio>
@@ -58,22 +59,15 @@ bool platformInitVideo() {
     return true;
 }
 
-void platformQuitVideo() {
-    if (!videoReady) return;
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    videoReady = false;
-}
-
-bool platformHasDisplayMode(int width, int height, int bits) {
-    if (!videoReady) return false;
-    int count = SDL_GetNumDisplayModes(0);
-    for (int i = 0; i < count; ++i) {
-        SDL_DisplayMode mode;
-        if (SDL_GetDisplayMode(0, i, &mode) != 0) continue;
-        int modeBits = SDL_BITSPERPIXEL(mode.format);
-        if (mode.w == width && mode.h == height && (modeBits >= 24 || modeBits >= bits)) return true;
-    }
-    return false;
+bool platformWorkArea(int* width, int* height) {
+    // The offscreen driver has no screen for a window to fit on.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (!videoReady || !driver || SDL_strcmp(driver, "offscreen") == 0) return false;
+    SDL_Rect area;
+    if (SDL_GetDisplayUsableBounds(0, &area) != 0 || area.w <= 0 || area.h <= 0) return false;
+    *width = area.w;
+    *height = area.h;
+    return true;
 }
 
 void platformShowCursor(bool show) { SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE); }
@@ -86,20 +80,20 @@ bool platformCreateWindow(const char* title, int width, int height, bool fullscr
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
-    if (fullscreen) flags |= SDL_WINDOW_FULLSCREEN;
-    int x = fullscreen ? 0 : SDL_WINDOWPOS_CENTERED;
-    int y = fullscreen ? 0 : SDL_WINDOWPOS_CENTERED;
-    window = SDL_CreateWindow(title, x, y, width, height, flags);
-    if (!window) return false;
-    if (fullscreen) {
-        SDL_DisplayMode mode = {};
-        mode.w = width;
-        mode.h = height;
-        SDL_DisplayMode closest;
-        if (SDL_GetClosestDisplayMode(0, &mode, &closest)) SDL_SetWindowDisplayMode(window, &closest);
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI;
+    flags |= fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : SDL_WINDOW_RESIZABLE;
+    int x = SDL_WINDOWPOS_CENTERED, y = SDL_WINDOWPOS_CENTERED;
+    SDL_Rect desktop;
+    if (fullscreen && SDL_GetDisplayBounds(0, &desktop) == 0) {
+        // Made at the desktop's size too: without a window manager to apply the full-screen state
+        // (a bare X server) the window would otherwise stay at the requested size.
+        x = desktop.x;
+        y = desktop.y;
+        width = desktop.w;
+        height = desktop.h;
     }
-    return true;
+    window = SDL_CreateWindow(title, x, y, width, height, flags);
+    return window != nullptr;
 }
 
 bool platformCreateGlContext() {
@@ -184,9 +178,11 @@ bool platformPollEvent(PlatformEvent* event) {
         case SDL_WINDOWEVENT_MINIMIZED: event->type = EVENT_MINIMIZED; break;
         case SDL_WINDOWEVENT_RESTORED: event->type = EVENT_RESTORED; break;
         case SDL_WINDOWEVENT_SIZE_CHANGED:
+            // The drawable's size in real pixels, not the window's (they differ on HiDPI screens).
             event->type = EVENT_RESIZED;
             event->width = e.window.data1;
             event->height = e.window.data2;
+            if (window) SDL_GL_GetDrawableSize(window, &event->width, &event->height);
             break;
         default: break;
         }

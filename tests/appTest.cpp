@@ -7,6 +7,7 @@
 
 #include "app/app.h"
 #include "assets/assets.h"
+#include "director/director.h"
 #include "platform/platform.h"
 #include "tests/glTestContext.h"
 
@@ -57,20 +58,30 @@ TEST(SeekKeys, JumpOneSecondFromTheLastFrameAndClampAtTheStart) {
     EXPECT_EQ(musicTimeMs(), 49000);
 }
 
-TEST(ResizeScene, FlatWindowGetsHeightOneAndAFiniteProjection) {
+// The projection keeps the picture's 4:3 whatever the drawable, so the scenes see what they see in
+// the 800x600 window; a flat window still gets a viewport of height 1 and no division by zero.
+TEST(ResizeScene, FlatWindowGetsHeightOneAndThePicturesProjection) {
     ASSERT_TRUE(openTestGlContext());
     resizeScene(800, 0);
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
     EXPECT_EQ(viewport[3], 1);
+    EXPECT_EQ(pictureRect.drawableHeight, 1);
+    EXPECT_EQ(pictureRect.height, 1);
     GLfloat projection[16];
     glGetFloatv(GL_PROJECTION_MATRIX, projection);
     // gluPerspective: m[0] = f / aspect, m[5] = f with f = cot(22.5 degrees).
     EXPECT_NEAR(projection[5], 2.41421f, 1e-4f);
-    EXPECT_NEAR(projection[0], 2.41421f / 800.0f, 1e-6f);
+    EXPECT_NEAR(projection[0], 2.41421f * 600.0f / 800.0f, 1e-4f);
+    resizeScene(1920, 1080);
+    EXPECT_EQ(pictureRect.x, 240);
+    EXPECT_EQ(pictureRect.width, 1440);
+    glGetFloatv(GL_PROJECTION_MATRIX, projection);
+    EXPECT_NEAR(projection[0], 2.41421f * 600.0f / 800.0f, 1e-4f);
     resizeScene(800, 600);
     glGetFloatv(GL_PROJECTION_MATRIX, projection);
     EXPECT_NEAR(projection[0], 2.41421f * 600.0f / 800.0f, 1e-4f);
+    EXPECT_EQ(pictureRect.region, 512);
     GLint mode;
     glGetIntegerv(GL_MATRIX_MODE, &mode);
     EXPECT_EQ(mode, GL_MODELVIEW);

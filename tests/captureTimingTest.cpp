@@ -81,7 +81,14 @@ TEST(CaptureTiming, ParsesRatesTimesAndSizesStrictly) {
     EXPECT_TRUE(parseFrameSize("1600x1200", &w, &h));
     EXPECT_EQ(w, 1600);
     EXPECT_EQ(h, 1200);
-    for (const char* bad : {"800", "801x600", "800x601", "0x0", "8x6", "800x600x", "x600", "16384x16"}) {
+    for (const char* bad : {"800", "0x0", "8x6", "800x600x", "x600", "16384x16", "63x48", "64x47", " 800x600",
+                            "+800x600", "800x-600", "800x600 ", "99999999999x600", "65537x600"}) {
         EXPECT_FALSE(parseFrameSize(bad, &w, &h)) << bad;
     }
+    // Any size from 64x48 for frames; even sizes only for the encoder's 4:2:0 chroma.
+    EXPECT_TRUE(parseFrameSize("64x48", &w, &h));
+    EXPECT_TRUE(parseFrameSize("801x601", &w, &h));
+    EXPECT_EQ(w, 801);
+    EXPECT_TRUE(parseFrameSize("1920X1080", &w, &h, true));
+    for (const char* odd : {"801x600", "800x601"}) EXPECT_FALSE(parseFrameSize(odd, &w, &h, true)) << odd;
 }

@@ -75,6 +75,59 @@ TEST(ScreenPass, RegionIsDrawnUprightAndStretched) {
     EXPECT_LT(edge[1][0], 30);
 }
 
+// In a drawable wider than 4:3 the region is taken from the picture's lower-left corner, scaled
+// with the picture's height, and drawn over the picture only; outside it the drawable is black and
+// the scenes' clear colour is kept for the next frame.
+TEST(ScreenPass, CopyFollowsThePictureRectangle) {
+    ASSERT_TRUE(openTestGlContext());
+    createScreenTexture();
+    fitPicture(640, 300);  // a 400x300 picture at x 120, region 256
+    ASSERT_EQ(pictureRect.x, 120);
+    ASSERT_EQ(pictureRect.region, 256);
+    glClearColor(1, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    clearOutsidePicture();
+    GLfloat clearColour[4];
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clearColour);
+    EXPECT_EQ(clearColour[0], 1.0f);
+    EXPECT_EQ(clearColour[3], 1.0f);
+    EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));
+    setViewport(pictureRect.region, pictureRect.region);
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[0], 120);
+    EXPECT_EQ(viewport[2], 256);
+    glEnable(GL_SCISSOR_TEST);  // the "scene": the region painted green
+    glScissor(120, 0, 256, 256);
+    glClearColor(0, 1, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glDisable(GL_SCISSOR_TEST);
+    drawScreenCopy(pictureRect.region, pictureRect.region);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[0], 120);
+    EXPECT_EQ(viewport[1], 0);
+    EXPECT_EQ(viewport[2], 400);
+    EXPECT_EQ(viewport[3], 300);
+    GLint width = 0;
+    glBindTexture(GL_TEXTURE_2D, screenTexture);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    EXPECT_EQ(width, 256);
+    auto pixel = [](int x, int y) {
+        unsigned char rgb[3];
+        glReadPixels(x, y, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+        return (rgb[0] << 16) | (rgb[1] << 8) | rgb[2];
+    };
+    EXPECT_EQ(pixel(0, 150), 0);           // left pillar
+    EXPECT_EQ(pixel(119, 299), 0);
+    EXPECT_EQ(pixel(639, 0), 0);           // right pillar
+    EXPECT_EQ(pixel(520, 150), 0);
+    for (int x : {120, 320, 519}) {
+        for (int y : {0, 150, 299}) EXPECT_EQ(pixel(x, y), 0x00ff00) << x << "," << y;  // all green
+    }
+    fitPicture(800, 600);
+    glClearColor(0, 0, 0, 0.5f);
+}
+
 TEST(OrthoModes, BothRestoreBothMatricesAndLeaveModelviewCurrent) {
     ASSERT_TRUE(openTestGlContext());
     glMatrixMode(GL_PROJECTION);

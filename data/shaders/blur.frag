@@ -44,9 +44,11 @@ void main()
     vec3 scene = texture2D(texture, uv).rgb;
 
     // Four taps on a pinwheel around the pixel. At the director's radius (3.3 texels of the
-    // 512-texel region) they sit 1.6 texels out, between texels, so the filtering spreads each
-    // over a 2x2 block and together they cover a soft disc without gaps or ghost copies. In a
-    // burst the two outer ones move apart by the split and lend the red and blue channels.
+    // 512-texel region of an 800x600 picture) they sit 1.6 texels out, between texels, so the
+    // filtering spreads each over a 2x2 block and together they cover a soft disc without gaps or
+    // ghost copies. In a burst the two outer ones move apart by the split and lend the red and
+    // blue channels. Every distance here is in texture units, a share of the region, so the look
+    // is the same at every picture size; none is a number of pixels.
     vec2 a = vec2(0.45, 0.15) * slider;
     vec2 b = vec2(-a.y, a.x);
     vec3 t1 = texture2D(texture, clamp(uv + a + split, 0.001, 0.999)).rgb;

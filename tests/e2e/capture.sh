@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Video export: exact frame counts at whole and rational rates, a soundtrack as long as the video
-# and cut from the music at the frames' times, scaling with the aspect kept, a silent track without
-# music, and no video (nor temporary file) left behind when ffmpeg fails, the disk is full or the
-# export is interrupted.
+# and cut from the music at the frames' times, other sizes drawn natively with the aspect kept,
+# sizes refused with one line, a silent track without music, and no video (nor temporary file)
+# left behind when ffmpeg fails, the disk is full or the export is interrupted.
 source "$(dirname "$0")/common.bash" || exit 1
 # Everything below writes under $work only (a fake ffmpeg included): make sure it is a fresh folder.
 [ -n "${work:-}" ] && [ -d "$work" ] && [ -n "${build:-}" ] || { echo "FAIL: no working folder" >&2; exit 1; }
@@ -38,7 +38,7 @@ tone=$(ffmpeg -v info -nostdin -i "$work/b.mp4" -af silencedetect=n=-40dB:d=0.1 
        sed -n 's/.*silence_end: \([0-9.]*\).*/\1/p' | head -1)
 near "${tone:-9}" 0.4995 0.01 || fail "the tone starts at ${tone:-nothing} s in the video, expected 0.4995 s"
 
-# --size keeps the aspect: 4:3 fitted into 1280x720, centred on black.
+# --size draws natively at that size: the 4:3 picture fitted into 1280x720, centred on black.
 capture --fps 30 --from 10 --to 10.5 --size 1280x720 --out "$work/c.mp4" || fail "scaled export failed"
 [ "$(probe "$work/c.mp4" v width,height,nb_read_frames)" = "1280,720,15" ] || fail "scaled: $(probe "$work/c.mp4" v width,height,nb_read_frames)"
 luma_max() {
@@ -60,6 +60,14 @@ mv "$work/music.mp3" "$music"
 capture --fps 0 --out "$work/e.mp4"; [ $? -eq 2 ] || fail "--fps 0 not refused"
 capture --from 100 --to 210 --out "$work/e.mp4"; [ $? -eq 2 ] || fail "--to past 203 s not refused"
 capture --size 801x600 --out "$work/e.mp4"; [ $? -eq 2 ] || fail "odd --size not refused"
+capture --size 65536x48 --out "$work/e.mp4"; [ $? -eq 2 ] || fail "a --size beyond the GL limits not refused"
+[ "$(wc -l <"$work/stderr")" -eq 1 ] && grep -q "larger than this GL implementation draws" "$work/stderr" ||
+  fail "no one-line message for a --size beyond the GL limits: $(cat "$work/stderr")"
+for size in 63x48 64x47 640 1920x1080x2; do
+  (cd "$run" && exec "$build/kestrane-render" --time 1 --size "$size" --out "$work/png" 2>"$work/stderr"); rc=$?
+  [ $rc -eq 2 ] && [ "$(wc -l <"$work/stderr")" -eq 1 ] || fail "PNG --size $size: exit $rc, $(cat "$work/stderr")"
+done
+[ ! -e "$work/png" ] || fail "a refused PNG --size made its output folder"
 capture --from 0 --to 1 --out "$work/missing/e.mp4"; [ $? -eq 1 ] || fail "a missing folder is not an error"
 grep -q "cannot write" "$work/stderr" || fail "no message for a missing folder"
 [ ! -e "$work/e.mp4" ] || fail "a refused export wrote a file"

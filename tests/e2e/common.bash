@@ -1,6 +1,6 @@
 # common.bash: shared steps of the whole-program tests. Sourced by each tests/e2e/*.sh with
-# $1 = build folder, $2 = source folder. Starts a private Xvfb (800x600, the one display mode a
-# full-screen switch can use) and cleans up every process it started.
+# $1 = build folder, $2 = source folder. Starts a private Xvfb (800x600 unless a test asks for
+# another screen) and cleans up every process it started.
 set -u
 build=$1
 source_dir=$2
@@ -25,8 +25,11 @@ fail() {
 # tests started at the same moment never end up sharing one display and each other's windows.
 # -noreset: without it the server resets whenever its last client leaves (the start question's
 # own connection, say), refusing connections for a moment and dropping every window.
+# start_x [WxH [Xvfb options...]]: the screen size (default 800x600) and e.g. -wr (white root).
 start_x() {
-  Xvfb -displayfd 3 -noreset -screen 0 800x600x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+  local size=${1:-800x600}
+  [ $# -gt 0 ] && shift
+  Xvfb -displayfd 3 -noreset -screen 0 "${size}x24" -nolisten tcp "$@" 3>"$work/display" >/dev/null 2>&1 &
   xvfb_pid=$!
   for _ in $(seq 100); do
     if [ -s "$work/display" ]; then

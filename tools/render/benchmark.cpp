@@ -161,7 +161,7 @@ int runStartupProbe() {
     return 0;
 }
 
-int runBenchmark(bool framesOnly) {
+int runBenchmark(bool framesOnly, int width, int height) {
     double loadBefore = loadAverage();
     double startupMedian = 0, startupFirst = 0, startupRss = 0;
     bool startupOk = !framesOnly && measureStartup(&startupMedian, &startupFirst, &startupRss);
@@ -169,7 +169,7 @@ int runBenchmark(bool framesOnly) {
     int saved = dup(1);  // start-up's own lines (a missing music file) stay out of the table
     int null = open("/dev/null", O_WRONLY);
     dup2(null, 1);
-    bool opened = openOfflineDemo();
+    bool opened = openOfflineDemo(width, height);
     fflush(stdout);
     dup2(saved, 1);
     close(null);
@@ -178,8 +178,9 @@ int runBenchmark(bool framesOnly) {
         fprintf(stderr, "kestrane-render: cannot open an offscreen GL window\n");
         return 1;
     }
-    printf("kestrane-render --bench: %d frames per window, time per frame = renderFrame + present + glFinish\n",
-           kFramesPerWindow);
+    printf("kestrane-render --bench: %d frames per window at %dx%d (picture %dx%d, scene region %d), "
+           "time per frame = renderFrame + present + glFinish\n",
+           kFramesPerWindow, width, height, pictureRect.width, pictureRect.height, pictureRect.region);
     printf("load average (1 min) at the start: %.2f\n", loadBefore);
     printf("GL_RENDERER %s; GL_VERSION %s\n\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)),
            reinterpret_cast<const char*>(glGetString(GL_VERSION)));
@@ -240,13 +241,15 @@ int runBenchmark(bool framesOnly) {
         options.toMs = 10000;
         options.out = std::string(folder) + "/export.mp4";
         options.quiet = true;
+        options.width = width;
+        options.height = height;
         CaptureResult result;
         int status = runCapture(options, &result);
         if (status == 0 && result.seconds > 0) {
             double fps = double(result.frames) / result.seconds;
-            printf("export 0-10 s at 60 fps into ffmpeg (libx264 veryfast, AAC): %lld frames in %.2f s = %.1f fps; "
-                   "the whole presentation (12180 frames) would take about %.0f s\n",
-                   result.frames, result.seconds, fps, 12180.0 / fps);
+            printf("export 0-10 s at 60 fps, %dx%d, into ffmpeg (libx264 veryfast, AAC): %lld frames in %.2f s = "
+                   "%.1f fps; the whole presentation (12180 frames) would take about %.0f s\n",
+                   width, height, result.frames, result.seconds, fps, 12180.0 / fps);
         } else {
             printf("export: not measured (see the message above)\n");
         }

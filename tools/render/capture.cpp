@@ -89,6 +89,11 @@ bool syncFile(const std::string& path) {
 
 int runCapture(const CaptureOptions& options, CaptureResult* result) {
     *result = CaptureResult();
+    if (offlineFrameWidth() != options.width || offlineFrameHeight() != options.height) {
+        fprintf(stderr, "kestrane-render: the demo draws %dx%d frames, the export asks for %dx%d\n",
+                offlineFrameWidth(), offlineFrameHeight(), options.width, options.height);
+        return 1;
+    }
     FrameSpan span = frameSpan(options.fromMs, options.toMs, options.rate);
     long long total = span.end - span.first;
     if (total <= 0) {
@@ -139,7 +144,7 @@ int runCapture(const CaptureOptions& options, CaptureResult* result) {
     double start = monotonicSeconds();
     ProgressBar bar;
     if (!options.quiet) startProgress(&bar, total);
-    std::vector<unsigned char> rgb(800 * 600 * 3);
+    std::vector<unsigned char> rgb(size_t(offlineFrameWidth()) * size_t(offlineFrameHeight()) * 3);
     long long done = 0;
     bool pipeBroken = false;
     for (long long n = span.first; n < span.end && !stopSignal; ++n) {

@@ -1,8 +1,9 @@
 // encoderProcess.cpp
-// The ffmpeg program as the video encoder: raw 800x600 rgb24 frames through a pipe on its standard
-// input, the soundtrack from a WAV file, H.264 (yuv420p) and AAC out into an MP4 with its index at
-// the front. ffmpeg runs in its own process group, so Ctrl+C reaches only the renderer, which
-// then stops it and removes what it wrote.
+// The ffmpeg program as the video encoder: raw rgb24 frames, drawn at the video's own size (ffmpeg
+// only encodes, it never scales), through a pipe on its standard input, the soundtrack from a WAV
+// file, H.264 (yuv420p) and AAC out into an MP4 with its index at the front. ffmpeg runs in its
+// own process group, so Ctrl+C reaches only the renderer, which then stops it and removes what it
+// wrote.
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -18,35 +19,17 @@
 
 extern char** environ;
 
-namespace {
-
-// The filter that fits the 800x600 picture into width x height without distorting it, centred on
-// black where the aspect differs.
-std::string scaleFilter(int width, int height) {
-    char filter[256];
-    snprintf(filter, sizeof filter,
-             "scale=%d:%d:force_original_aspect_ratio=decrease:flags=lanczos,"
-             "pad=%d:%d:(ow-iw)/2:(oh-ih)/2,setsar=1",
-             width, height, width, height);
-    return filter;
-}
-
-}  // namespace
-
 bool startEncoder(EncoderProcess* encoder, const CaptureOptions& options, const char* wavPath,
                   const char* mp4Path) {
-    char rate[64];
+    char rate[64], size[64];
     snprintf(rate, sizeof rate, "%lld/%lld", options.rate.numerator, options.rate.denominator);
+    snprintf(size, sizeof size, "%dx%d", options.width, options.height);
     std::vector<std::string> args = {
         "ffmpeg", "-hide_banner", "-loglevel", "error", "-nostats", "-y",
-        "-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size", "800x600", "-framerate", rate,
+        "-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size", size, "-framerate", rate,
         "-i", "pipe:0",
         "-i", wavPath,
         "-map", "0:v:0", "-map", "1:a:0"};
-    if (options.width > 0) {
-        args.push_back("-vf");
-        args.push_back(scaleFilter(options.width, options.height));
-    }
     for (const char* a : {"-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p",
                           "-c:a", "aac", "-b:a", "192k", "-movflags", "+faststart", "-f", "mp4"}) {
         args.push_back(a);

@@ -69,17 +69,25 @@ inline bool parseMilliseconds(const char* text, long long* ms) {
     return true;
 }
 
-// Parses "WxH" with even sizes from 16 to 8192 (the encoder's 4:2:0 chroma needs even sizes).
-inline bool parseFrameSize(const char* text, int* width, int* height) {
-    char* end = nullptr;
-    long w = strtol(text, &end, 10);
-    if (end == text || (*end != 'x' && *end != 'X')) return false;
-    const char* rest = end + 1;
-    long h = strtol(rest, &end, 10);
-    if (end == rest || *end != '\0') return false;
-    if (w < 16 || h < 16 || w > 8192 || h > 8192 || w % 2 != 0 || h % 2 != 0) return false;
-    *width = int(w);
-    *height = int(h);
+// Parses "WxH" (digits only) with W at least 64 and H at least 48; even sizes only when even is
+// set (the encoder's 4:2:0 chroma needs them). The upper limit is the GL implementation's, checked
+// once a context exists (checkFrameSize); anything above 65536 is refused here already.
+inline bool parseFrameSize(const char* text, int* width, int* height, bool even = false) {
+    long long size[2] = {0, 0};
+    const char* p = text;
+    for (int i = 0; i < 2; ++i) {
+        if (*p < '0' || *p > '9') return false;
+        while (*p >= '0' && *p <= '9') {
+            size[i] = size[i] * 10 + (*p++ - '0');
+            if (size[i] > 65536) return false;
+        }
+        if (i == 0 && *p != 'x' && *p != 'X') return false;
+        if (i == 0) ++p;
+    }
+    if (*p != '\0' || size[0] < 64 || size[1] < 48) return false;
+    if (even && (size[0] % 2 != 0 || size[1] % 2 != 0)) return false;
+    *width = int(size[0]);
+    *height = int(size[1]);
     return true;
 }
 

@@ -2,8 +2,11 @@
 // The headless demo the renderer draws with: the same start-up and renderFrame as the demo, on
 // SDL's offscreen driver, with the music position set by the caller before every frame. A frame
 // also depends on state earlier frames left; playedThrough.cpp brings that to a run's from the start.
+// The offscreen window has the size asked for, so the picture is drawn natively at that size.
 #include <GL/gl.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -15,16 +18,65 @@
 #include "platform/platform.h"
 #include "tools/render/renderTool.h"
 
-bool openOfflineDemo() {
+namespace {
+
+void useOffscreenVideo() {
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     // Ctrl+C must stop the renderer; SDL would turn it into a quit event nobody reads here.
     setenv("SDL_NO_SIGNAL_HANDLERS", "1", 0);
+}
+
+// The largest drawable this GL implementation renders the picture into: the viewport limits and
+// the texture size (the screen texture is as large as the picture), from a small probe context.
+bool largestFrame(int* maxWidth, int* maxHeight) {
+    useOffscreenVideo();
+    if (!platformInitVideo() || !platformCreateWindow("probe", 64, 48, false)) return false;
+    bool ok = platformCreateGlContext() && platformMakeCurrent();
+    if (ok) {
+        GLint viewport[2] = {0, 0}, texture = 0;
+        glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
+        glGetIntegerv(GL_MAX_TEXTURE_SIZE, &texture);
+        *maxWidth = std::min(int(viewport[0]), int(texture));
+        *maxHeight = std::min(int(viewport[1]), int(texture));
+        platformReleaseCurrent();
+    }
+    platformDeleteGlContext();
+    platformDestroyWindow();
+    return ok;
+}
+
+}  // namespace
+
+bool checkFrameSize(const char* text, bool even, int* width, int* height) {
+    const char* rule = even ? "WxH with even numbers" : "WxH";
+    if (!parseFrameSize(text, width, height, even)) {
+        fprintf(stderr, "kestrane-render: bad size '%s' (use %s, at least 64x48, e.g. 1920x1080)\n", text, rule);
+        return false;
+    }
+    int maxWidth = 0, maxHeight = 0;
+    if (!largestFrame(&maxWidth, &maxHeight)) {
+        fprintf(stderr, "kestrane-render: cannot open an offscreen GL window to check size '%s'\n", text);
+        return false;
+    }
+    if (*width > maxWidth || *height > maxHeight) {
+        fprintf(stderr, "kestrane-render: size '%s' is larger than this GL implementation draws (at most %dx%d)\n",
+                text, maxWidth, maxHeight);
+        return false;
+    }
+    return true;
+}
+
+bool openOfflineDemo(int width, int height) {
+    useOffscreenVideo();
     audioSetOffline(true);
     isFullscreen = false;
-    if (!openDisplayWindow("Vel - Kestrane", 800, 600, 32, false)) return false;
+    if (!openDisplayWindow("Vel - Kestrane", width, height, 32, false)) return false;
     keepStartupState();
     return true;
 }
+
+int offlineFrameWidth() { return pictureRect.drawableWidth; }
+int offlineFrameHeight() { return pictureRect.drawableHeight; }
 
 int renderFrameAt(long long ms, long long previousMs) {
     audioSetOfflineTimeMs(previousMs);
@@ -39,11 +91,14 @@ int renderNextFrameAt(long long ms) {
 }
 
 void readFrame(unsigned char* rgb) {
-    static std::vector<unsigned char> flipped(800 * 600 * 3);
+    const int width = offlineFrameWidth(), height = offlineFrameHeight();
+    const size_t row = size_t(width) * 3;
+    static std::vector<unsigned char> flipped;
+    flipped.resize(row * size_t(height));
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, 800, 600, GL_RGB, GL_UNSIGNED_BYTE, flipped.data());
-    for (int y = 0; y < 600; ++y) memcpy(rgb + size_t(y) * 2400, flipped.data() + size_t(599 - y) * 2400, 2400);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, flipped.data());
+    for (int y = 0; y < height; ++y) memcpy(rgb + size_t(y) * row, flipped.data() + size_t(height - 1 - y) * row, row);
 }
 
 double monotonicSeconds() {

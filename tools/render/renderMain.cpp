@@ -29,11 +29,11 @@ namespace {
 
 void printUsage(FILE* stream = stderr) {
     fprintf(stream,
-            "usage: kestrane-render --time T [--time T ...] [--fps N|N/D] --out DIR\n"
-            "       kestrane-render --from A --to B --fps N|N/D --out DIR\n"
+            "usage: kestrane-render --time T [--time T ...] [--fps N|N/D] [--size WxH] --out DIR\n"
+            "       kestrane-render --from A --to B --fps N|N/D [--size WxH] --out DIR\n"
             "       kestrane-render --capture [--fps N|N/D] [--size WxH] [--from A --to B] [--out FILE]\n"
-            "       kestrane-render --bench | --bench-frames\n"
-            "A frame at time T is the presented 800x600 frame the demo shows at music time T (seconds,\n"
+            "       kestrane-render --bench | --bench-frames [--size WxH]\n"
+            "A frame at time T is the presented frame the demo shows at music time T (seconds,\n"
             "0 to 203, at most three decimals) when played from the start without seeking at the call's\n"
             "frame rate: --fps for sequences and videos, 60 fps for --time unless --fps is given. The\n"
             "clear colour, fog range, glitch value and spectrum that earlier frames leave are those of\n"
@@ -41,8 +41,9 @@ void printUsage(FILE* stream = stderr) {
             "PNG frames are written as DIR/t<T>.png (DIR is created), each frame n*D/N s of [A, B] for a\n"
             "sequence. Rates N/D are whole numbers, 1 to 1000 fps.\n"
             "--capture renders the frames n*D/N s of [A, B) (default 60 fps, 0 to 203 s) into an MP4\n"
-            "(H.264 and AAC, default kestrane.mp4) with the soundtrack; --size fits the picture into\n"
-            "WxH (even numbers) keeping its aspect, on black where the aspect differs.\n"
+            "(H.264 and AAC, default kestrane.mp4) with the soundtrack.\n"
+            "--size WxH (default 800x600; even numbers for --capture) draws every frame natively at\n"
+            "that size: the 4:3 picture as large as fits, centred, black beside or above and below it.\n"
             "--bench prints frame times per schedule window, start-up, memory, export rate and the\n"
             "audio clock; --bench-frames only the frame times.\n");
 }
@@ -165,10 +166,7 @@ int runCaptureCommand(int argc, char** argv) {
         if (arg == "--fps") {
             if (!parseFrameRate(value, &options.rate)) return refuse("--fps", value, kRateExpected);
         } else if (arg == "--size") {
-            if (!parseFrameSize(value, &options.width, &options.height)) {
-                fprintf(stderr, "kestrane-render: bad size '%s' (use WxH with even numbers, e.g. 1600x1200)\n", value);
-                return 2;
-            }
+            if (!checkFrameSize(value, true, &options.width, &options.height)) return 2;
         } else if (arg == "--from" || arg == "--to") {
             long long ms = 0;
             if (!parseMilliseconds(value, &ms)) return refuse(arg.c_str(), value, kTimeExpected);
@@ -183,7 +181,7 @@ int runCaptureCommand(int argc, char** argv) {
     }
     if (options.fromMs >= options.toMs) return refuseRequest("--from must be before --to");
     catchStopSignals();  // a Ctrl+C during start-up still stops the export
-    if (!openOfflineDemo()) {
+    if (!openOfflineDemo(options.width, options.height)) {
         fprintf(stderr, "kestrane-render: cannot open an offscreen GL window\n");
         return 1;
     }
@@ -215,19 +213,19 @@ void sayPastTheEnd(long long fromMs, long long toMs) {
 bool writeFrame(const std::string& folder, long long ms, std::vector<unsigned char>* rgb) {
     readFrame(rgb->data());
     platformSwapBuffers();
-    return writePngFile(folder, frameName(ms), rgb->data(), 800, 600);
+    return writePngFile(folder, frameName(ms), rgb->data(), offlineFrameWidth(), offlineFrameHeight());
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!findDataFolder("kestrane-render", true)) exit(1);  // no frame without the data
     for (int i = 1; i < argc; ++i) {
         if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
             printUsage(stdout);
             return 0;
         }
     }
+    if (!findDataFolder("kestrane-render", true)) exit(1);  // no frame without the data
     for (int i = 1; i < argc; ++i) {
         if (strcmp(argv[i], "--capture") == 0) exit(runCaptureCommand(argc, argv));
         if (strcmp(argv[i], "--startup-probe") == 0) exit(runStartupProbe());
@@ -240,6 +238,7 @@ int main(int argc, char** argv) {
     bool bench = false;
     bool framesOnly = false;
     int refused = 0;
+    int width = 800, height = 600;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--bench" || arg == "--bench-frames") {
@@ -247,7 +246,8 @@ int main(int argc, char** argv) {
             framesOnly = framesOnly || arg == "--bench-frames";
             continue;
         }
-        if (arg != "--time" && arg != "--from" && arg != "--to" && arg != "--fps" && arg != "--out") {
+        if (arg != "--time" && arg != "--from" && arg != "--to" && arg != "--fps" && arg != "--out" &&
+            arg != "--size") {
             return refuse("argument", arg.c_str(), "not an option");
         }
         if (i + 1 >= argc) return refuseRequest((arg + " needs a value").c_str());
@@ -262,12 +262,14 @@ int main(int argc, char** argv) {
         } else if (arg == "--fps") {
             if (!parseFrameRate(value, &rate)) return refuse("--fps", value, kRateExpected);
             hasRate = true;
+        } else if (arg == "--size") {
+            if (!checkFrameSize(value, false, &width, &height)) return 2;
         } else {
             if (!*value) return refuse("--out", value, "a folder name");
             out = value;
         }
     }
-    if (bench) return runBenchmark(framesOnly);
+    if (bench) return runBenchmark(framesOnly, width, height);
     const bool sequence = fromMs >= 0 || toMs >= 0;
     if (times.empty() && !sequence) {
         return refuseRequest("no frame asked for: give --time, or --from and --to");
@@ -283,11 +285,11 @@ int main(int argc, char** argv) {
     std::string folder = out;
     while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
     if (!prepareFolder(folder)) return 1;
-    if (!openOfflineDemo()) {
+    if (!openOfflineDemo(width, height)) {
         fprintf(stderr, "kestrane-render: cannot open an offscreen GL window\n");
         return 1;
     }
-    std::vector<unsigned char> rgb(800 * 600 * 3);
+    std::vector<unsigned char> rgb(size_t(offlineFrameWidth()) * size_t(offlineFrameHeight()) * 3);
     int failures = 0;
     if (sequence) {
         // Frames n with from <= n*D/N <= to; those past the end are only reported.

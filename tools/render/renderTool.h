@@ -9,8 +9,15 @@
 
 #include "tools/render/frameTiming.h"
 
-// Opens the demo headless (offscreen window, no audio device, caller-driven music clock).
-bool openOfflineDemo();
+// Opens the demo headless (offscreen window, no audio device, caller-driven music clock) on a
+// drawable of width x height: the 4:3 picture drawn natively into it, black outside.
+bool openOfflineDemo(int width = 800, int height = 600);
+// The drawable of the open offline demo.
+int offlineFrameWidth();
+int offlineFrameHeight();
+// Parses a --size value and checks it against what the GL implementation can draw (max viewport
+// and texture size); false after one line on standard error saying why.
+bool checkFrameSize(const char* text, bool even, int* width, int* height);
 // Draws the frame of music time ms, with the spectrum of previousMs; renderFrame's result.
 int renderFrameAt(long long ms, long long previousMs);
 // Draws the frame of music time ms right after the frame drawn before it: renderFrame has already
@@ -27,7 +34,7 @@ int renderPlayedThroughFrame(long long ms, FrameRate rate);
 const int kMaxWarmUpFrames = 4;
 // The unseen frames' times in drawing order; their count.
 int planWarmUp(long long ms, FrameRate rate, long long* frames);
-// Reads the 800x600 back buffer as RGB rows, top row first.
+// Reads the whole back buffer (offlineFrameWidth x offlineFrameHeight) as RGB rows, top row first.
 void readFrame(unsigned char* rgb);
 // Seconds on a clock shared by every process of the machine (for start-up timing across exec).
 double monotonicSeconds();
@@ -42,8 +49,8 @@ struct CaptureOptions {
     FrameRate rate = {60, 1};
     long long fromMs = 0;
     long long toMs = kPresentationEndMs;
-    int width = 0;   // 0: the native 800x600
-    int height = 0;
+    int width = 800;  // the frame size, drawn natively (the picture fitted, black outside)
+    int height = 600;
     std::string out = "kestrane.mp4";
     bool quiet = false;  // no progress bar (the benchmark)
 };
@@ -67,7 +74,7 @@ void releaseStopSignals();
 // file gives silence (and *hasMusic false). False when the file cannot be written.
 bool writeSoundtrackWav(const char* path, long long firstSample, long long endSample, bool* hasMusic);
 
-// A running ffmpeg that encodes raw 800x600 rgb24 frames and the WAV into an MP4.
+// A running ffmpeg that encodes raw rgb24 frames of the capture's size and the WAV into an MP4.
 struct EncoderProcess {
     int pid = -1;
     int input = -1;  // the pipe into its standard input
@@ -96,7 +103,8 @@ void startProgress(ProgressBar* bar, long long total);
 void updateProgress(ProgressBar* bar, long long done);
 void finishProgress(ProgressBar* bar, long long done, const char* what);
 
-int runBenchmark(bool framesOnly);
+// Frame tables (and the rest unless framesOnly) with the picture drawn into width x height.
+int runBenchmark(bool framesOnly, int width = 800, int height = 600);
 // Child side of the benchmark's start-up measurement: opens the demo, draws the first frame and
 // prints monotonicSeconds() when it is drawn.
 int runStartupProbe();
