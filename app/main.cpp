@@ -5,4 +5,4 @@
 
 #include "app/app.h"
 
-int main() { exit(runDemo()); }
+int main(int argc, char** argv) { exit(runDemo(argc, argv)); }

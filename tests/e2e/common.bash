@@ -39,9 +39,13 @@ start_x() {
   fail "no Xvfb display could be started"
 }
 
-# Starts the demo in folder $1 with the dummy audio driver.
+# Starts the demo in folder $1 with the arguments that follow, through the audio driver named by
+# $demo_audio (SDL's dummy driver unless a test sets it).
 start_demo() {
-  (cd "$1" && exec env SDL_AUDIODRIVER=dummy "$build/kestrane" >"$work/stdout" 2>"$work/stderr") &
+  local dir=$1
+  shift
+  (cd "$dir" && exec env SDL_AUDIODRIVER="${demo_audio:-dummy}" "$build/kestrane" "$@" \
+    >"$work/stdout" 2>"$work/stderr") &
   demo_pid=$!
 }
 
@@ -98,4 +102,46 @@ make_data_folder() {
   local f
   for f in "$@"; do rm -rf "${dir:?}/data/$f"; done
   echo "$dir"
+}
+
+# ---------------------------------------------------------------------------------------------
+# Keys, traces and signals.
+# ---------------------------------------------------------------------------------------------
+
+# One tap of key $1 with no delay between down and up: both reach the program in one drain of its
+# event queue.
+tap_key() { xdotool keydown --delay 0 "$1" keyup --delay 0 "$1"; }
+
+# Waits up to $2 seconds (default 30) until the demo's standard error holds at least $3 (default 1)
+# lines matching $1 (the demo runs with KESTRANE_TRACE set).
+wait_trace() {
+  for _ in $(seq $(( ${2:-30} * 10 ))); do
+    [ "$(grep -c -- "$1" "$work/stderr" 2>/dev/null)" -ge "${3:-1}" ] && return 0
+    kill -0 "$demo_pid" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+
+# Sends signal $1 to the demo and waits for it to end; fails unless it ends with exit code 0 and
+# leaves no process of its own behind. Prints how long the end took.
+signal_and_expect_exit_zero() {
+  local start end rc children
+  children=$(pgrep -P "$demo_pid" | tr '\n' ' ')
+  start=$(date +%s%N)
+  kill -s "$1" "$demo_pid"
+  for _ in $(seq 100); do
+    [ "$(awk '{print $3}' "/proc/$demo_pid/stat" 2>/dev/null)" = Z ] && break
+    kill -0 "$demo_pid" 2>/dev/null || break
+    sleep 0.01
+  done
+  end=$(date +%s%N)
+  wait "$demo_pid"
+  rc=$?
+  echo "SIG$1 to exit: $(( (end - start) / 1000000 )) ms"
+  local pid
+  for pid in $children; do kill -0 "$pid" 2>/dev/null && fail "process $pid of the demo outlived it"; done
+  [ "$rc" -eq 0 ] || fail "exit code $rc after SIG$1, expected 0"
+  [ $(( (end - start) / 1000000 )) -le 2000 ] || fail "the demo took over 2 s to end after SIG$1"
+  demo_pid=""
 }
