@@ -26,7 +26,7 @@ fail() {
 # -noreset: without it the server resets whenever its last client leaves (the start question's
 # own connection, say), refusing connections for a moment and dropping every window.
 start_x() {
-  Xvfb -displayfd 3 -noreset -screen 0 800x600x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -noreset -screen 0 "${xvfb_screen:-800x600x24}" -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
   xvfb_pid=$!
   for _ in $(seq 100); do
     if [ -s "$work/display" ]; then
