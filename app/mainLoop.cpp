@@ -16,13 +16,13 @@ namespace {
 
 // KESTRANE_TRACE set: every drawn frame is checked with glGetError, each error is a line on
 // standard error, so is each seek key applied (with the time it started from), each window
-// re-creation and, once a second, the music clock; the end of the loop says where the presentation
-// stood (for long test runs).
+// re-creation and, four times a second, the music clock; the end of the loop says where the
+// presentation stood (for long test runs).
 const bool tracing = getenv("KESTRANE_TRACE") != nullptr;
 long tracedFrames = 0;
 double frameStartWall = 0.0;  // when the last frame read DemoTime, on platformSeconds' scale
 
-// Checks the frame for GL errors and, once a second of wall time, says where the music clock
+// Checks the frame for GL errors and, four times a second of wall time, says where the music clock
 // stands against the wall clock (tests compare the two across a lost sound server).
 void traceFrame() {
     ++tracedFrames;
@@ -32,7 +32,7 @@ void traceFrame() {
     const double now = platformSeconds();
     if (now >= nextClockLine) {
         fprintf(stderr, "kestrane-trace: clock at wall %.3f s music %.3f s\n", now, musicTimeMs() / 1000.0);
-        nextClockLine = now + 1.0;
+        nextClockLine = now + 0.25;
     }
 }
 

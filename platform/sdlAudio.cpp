@@ -4,7 +4,9 @@
 // The clock rule: the picture takes its time only from this position. It is re-anchored at every
 // device callback with the performance counter, extrapolated in between, lags the device buffer,
 // never runs backwards, and holds at a seek target until the new audio reaches the speaker.
-// Without a device a silent real-time clock stands in; in offline mode the caller sets the time.
+// Without a device a silent real-time clock stands in, also from the moment a device goes away (a
+// sound server that dies): the clock goes on from where it was. In offline mode the caller sets
+// the time.
 #include <SDL2/SDL.h>
 #include <mpg123.h>
 
@@ -119,6 +121,7 @@ namespace {
 
 std::mutex lock;  // guards everything below that the callback touches
 SDL_AudioDeviceID device = 0;
+bool deviceLost = false;          // the device went away: the silent clock runs from then on
 int deviceBufferFrames = 0;
 bool offline = false;
 long long offlineMs = 0;
@@ -140,7 +143,7 @@ void audioCallback(void*, Uint8* buffer, int bytes) {
     int16_t* out = reinterpret_cast<int16_t*>(buffer);
     std::lock_guard<std::mutex> guard(lock);
     double now = platformSeconds();
-    if (!current || !playing) {
+    if (!current || !playing || deviceLost) {
         memset(buffer, 0, size_t(bytes));
         return;
     }
@@ -165,13 +168,34 @@ void audioCallback(void*, Uint8* buffer, int bytes) {
     anchorTime = now;
 }
 
+// Whether the position comes from the silent real-time clock.
+bool silentClockLocked() { return device == 0 || deviceLost; }
+
+long long heardFrameLocked(double now);
+
+// A device that stopped by itself (SDL reports it as stopped; it is never paused here) has gone
+// away. The position reached so far becomes the silent clock's start, so the picture goes on
+// without a pause or a jump.
+void checkDeviceLocked(double now) {
+    if (device == 0 || deviceLost || SDL_GetAudioDeviceStatus(device) != SDL_AUDIO_STOPPED) return;
+    long long frame = heardFrameLocked(now);
+    deviceLost = true;
+    holdFrame = -1;
+    anchorFrame = frame;
+    silentBaseTime = now;
+    if (getenv("KESTRANE_TRACE")) {
+        fprintf(stderr, "kestrane-trace: sound device lost at %.3f s of music; silent clock from there\n",
+                double(frame) / kRate);
+    }
+}
+
 long long heardFrameLocked(double now) {
     if (!current) return 0;
     if (offline) return offlineMs * kRate / 1000;
     if (!playing) return holdFrame >= 0 ? holdFrame : anchorFrame;
     if (holdFrame >= 0) return holdFrame;
     long long frame;
-    if (device == 0) {
+    if (silentClockLocked()) {
         frame = anchorFrame + (long long)((now - silentBaseTime) * kRate);
     } else {
         double elapsed = std::max(0.0, now - anchorTime);
@@ -188,7 +212,10 @@ long long heardFrameLocked(double now) {
 
 void audioSetOffline(bool on) { offline = on; }
 
-bool audioHasDevice() { return device != 0; }
+bool audioHasDevice() {
+    std::lock_guard<std::mutex> guard(lock);
+    return !silentClockLocked();
+}
 
 bool audioInit(int rate) {
     if (offline) return false;
@@ -217,6 +244,7 @@ void audioClose() {
         device = 0;
     }
     std::lock_guard<std::mutex> guard(lock);
+    deviceLost = false;
     if (current) {
         closeDecoder(current->play);
         closeDecoder(current->analysis);
@@ -282,7 +310,9 @@ int audioStreamGetTime(MusicStream* stream) {
     std::lock_guard<std::mutex> guard(lock);
     if (stream != current) return 0;
     if (offline) return int(offlineMs);
-    return int(heardFrameLocked(platformSeconds()) * 1000 / kRate);
+    const double now = platformSeconds();
+    checkDeviceLocked(now);
+    return int(heardFrameLocked(now) * 1000 / kRate);
 }
 
 void audioStreamSetTime(MusicStream* stream, int ms) {
@@ -301,15 +331,15 @@ void audioStreamSetTime(MusicStream* stream, int ms) {
     anchorFrame = frame;
     anchorTime = silentBaseTime = platformSeconds();
     // With a device the target is held until the first new buffer is heard.
-    holdFrame = device != 0 ? frame : -1;
+    holdFrame = silentClockLocked() ? -1 : frame;
 }
 
 bool audioClockProbe(AudioClockProbe* probe) {
     std::lock_guard<std::mutex> guard(lock);
     *probe = probeState;
     probe->rate = kRate;
-    if (device == 0) *probe = AudioClockProbe{};
-    return device != 0;
+    if (silentClockLocked()) *probe = AudioClockProbe{};
+    return !silentClockLocked();
 }
 
 void audioSetOfflineTimeMs(long long ms) {

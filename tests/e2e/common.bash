@@ -7,10 +7,12 @@ source_dir=$2
 work=$(mktemp -d)
 demo_pid=""
 xvfb_pid=""
+pulse_pid=""
 
 cleanup() {
   [ -n "$demo_pid" ] && kill -9 "$demo_pid" 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  stop_pulse
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -145,3 +147,55 @@ signal_and_expect_exit_zero() {
   [ $(( (end - start) / 1000000 )) -le 2000 ] || fail "the demo took over 2 s to end after SIG$1"
   demo_pid=""
 }
+
+# ---------------------------------------------------------------------------------------------
+# A private PulseAudio server: user mode (also as root), its own runtime folder, one null sink
+# "out" whose monitor "out.monitor" can be recorded, never exiting on idle. Clients started after
+# start_pulse (the demo with demo_audio=pulseaudio, parec) reach only this server, and none of
+# them may start a server of its own. isolate_pulse alone sets up the same surroundings with no
+# server: clients then find none.
+# ---------------------------------------------------------------------------------------------
+isolate_pulse() {
+  export XDG_RUNTIME_DIR=$work/pulse-runtime
+  export PULSE_RUNTIME_PATH=$XDG_RUNTIME_DIR/pulse
+  export PULSE_STATE_PATH=$work/pulse-state
+  export PULSE_SERVER=unix:$PULSE_RUNTIME_PATH/native
+  export PULSE_CLIENTCONFIG=$work/pulse-client.conf
+  mkdir -p "$PULSE_RUNTIME_PATH" "$PULSE_STATE_PATH"
+  chmod 700 "$XDG_RUNTIME_DIR"
+  echo "autospawn = no" >"$PULSE_CLIENTCONFIG"
+}
+
+start_pulse() {
+  isolate_pulse
+  pulseaudio --daemonize=no --exit-idle-time=-1 --system=no -n --use-pid-file=yes \
+    --load="module-null-sink sink_name=out" \
+    --load="module-native-protocol-unix auth-anonymous=1" >"$work/pulse.log" 2>&1 &
+  pulse_pid=$!
+  for _ in $(seq 100); do
+    pactl info >/dev/null 2>&1 && return 0
+    kill -0 "$pulse_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  cat "$work/pulse.log" >&2
+  fail "no PulseAudio server could be started"
+}
+
+# Kills the server at once (SIGKILL), as a crash would.
+kill_pulse() {
+  [ -n "$pulse_pid" ] || return 0
+  kill -9 "$pulse_pid" 2>/dev/null
+  wait "$pulse_pid" 2>/dev/null
+  pulse_pid=""
+}
+
+stop_pulse() {
+  [ -n "$pulse_pid" ] || return 0
+  kill "$pulse_pid" 2>/dev/null
+  for _ in $(seq 50); do kill -0 "$pulse_pid" 2>/dev/null || break; sleep 0.1; done
+  kill -9 "$pulse_pid" 2>/dev/null
+  pulse_pid=""
+}
+
+# The demo's clock trace lines "clock at wall W s music T s" from line $1 on, as "W T".
+clock_pairs() { grep "clock at wall" "$work/stderr" | tail -n +"${1:-1}" | awk '{print $5, $8}'; }
