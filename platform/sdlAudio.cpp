@@ -225,7 +225,10 @@ bool audioInit(int rate) {
     want.freq = rate;
     want.format = AUDIO_S16SYS;
     want.channels = 2;
-    want.samples = 1024;
+    // 4096 frames (93 ms) per buffer: through a sound server (PulseAudio) 1024 and 2048 frames
+    // let silence slip in whenever other work held the callback back on a loaded 2-core machine;
+    // 4096 played 60 s without a dropout there (docs/benchmarks.md).
+    want.samples = 4096;
     want.callback = audioCallback;
     device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (device == 0) {

@@ -199,3 +199,21 @@ stop_pulse() {
 
 # The demo's clock trace lines "clock at wall W s music T s" from line $1 on, as "W T".
 clock_pairs() { grep "clock at wall" "$work/stderr" | tail -n +"${1:-1}" | awk '{print $5, $8}'; }
+
+# Plays the demo (windowed, through the private server) and records the sink's monitor for $1
+# seconds once frames are drawn, then ends the demo with SIGTERM and aligns the recording with the
+# music (kestrane-soundcheck). The report goes to standard output and $work/soundcheck.txt.
+measure_sound_integrity() {
+  local seconds=$1 recorder
+  demo_audio=pulseaudio KESTRANE_TRACE=1 start_demo "$source_dir" --window
+  wait_trace "clock at wall" 60 4 || fail "no frames through the sound server"
+  parec -d out.monitor --raw --format=s16le --rate=44100 --channels=2 >"$work/monitor.raw" &
+  recorder=$!
+  sleep "$seconds"
+  kill "$recorder"
+  wait "$recorder" 2>/dev/null
+  echo "load average while recording: $(cut -d' ' -f1-3 /proc/loadavg)"
+  signal_and_expect_exit_zero TERM >/dev/null
+  "$build/tools/soundcheck/kestrane-soundcheck" "$source_dir/data/music/ivo_marenk_-_kestrane.mp3" \
+    "$work/monitor.raw" | tee "$work/soundcheck.txt"
+}

@@ -147,7 +147,10 @@ long disturbedSpan(const std::vector<float>& music, const std::vector<float>& re
 }  // namespace
 
 bool isDisruption(const SoundEvent& event, long limitFrames) {
-    return std::labs(event.shiftFrames) > limitFrames || event.spanFrames > limitFrames;
+    // A shift is measured to the frame; the span, which includes the blocks at its edges, only
+    // decides for audio replaced in place.
+    if (event.shiftFrames != 0) return std::labs(event.shiftFrames) > limitFrames;
+    return event.spanFrames > limitFrames;
 }
 
 SoundAlignment alignRecording(const std::vector<float>& music, const std::vector<float>& rec) {

@@ -27,5 +27,6 @@ struct SoundAlignment {
 // it makes the offset be searched again over +-2 s.
 SoundAlignment alignRecording(const std::vector<float>& music, const std::vector<float>& recording);
 
-// Whether an event is a dropout or discontinuity longer than limitFrames.
+// Whether an event is a dropout or discontinuity longer than limitFrames: the silence slipped in or
+// the audio skipped, or for audio replaced in place the disturbed span.
 bool isDisruption(const SoundEvent& event, long limitFrames);
