@@ -225,10 +225,11 @@ bool audioInit(int rate) {
     want.freq = rate;
     want.format = AUDIO_S16SYS;
     want.channels = 2;
-    // 4096 frames (93 ms) per buffer: through a sound server (PulseAudio) 1024 and 2048 frames
-    // let silence slip in whenever other work held the callback back on a loaded 2-core machine;
-    // 4096 played 60 s without a dropout there (docs/benchmarks.md).
-    want.samples = 4096;
+    // 8192 frames (186 ms) per buffer. SDL asks a sound server (PulseAudio) to hold one buffer, so
+    // this is all the slack the callback has: on a loaded 2-core machine 1024 to 4096 frames let
+    // silence slip in whenever other work held the callback or the server back; 8192 did not
+    // (docs/benchmarks.md).
+    want.samples = 8192;
     want.callback = audioCallback;
     device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (device == 0) {

@@ -34,7 +34,7 @@ TEST(MeasuredClock, FollowsTheSamplesTheDeviceConsumes) {
     EXPECT_EQ(figures.backwardSteps, 0);
     EXPECT_EQ(figures.aheadOfDevice, 0);
     EXPECT_EQ(figures.behindDevice, 0);
-    // A clock that only moved at callbacks would jump a whole buffer (93 ms) between two reads.
+    // A clock that only moved at callbacks would jump a whole buffer (186 ms) between two reads.
     EXPECT_LT(figures.largestExcessMs, 10.0);
     // The position is what is heard: the consumed frames less the one buffer the device holds. The
     // median keeps a few late callbacks on a loaded machine from moving it.
