@@ -158,13 +158,14 @@ void audioCallback(void*, Uint8* buffer, int bytes) {
     probeState.callbackSeconds = now;
     probeState.bufferFrames = int(frames);
     ++probeState.callbacks;
-    // What the speaker plays now was handed out one device buffer ago.
+    // What the speaker plays now was handed out one device buffer ago. Before the first buffer of
+    // the stream is heard this is negative: the position then stays at 0 until it is.
     long long heard = start - deviceBufferFrames;
     if (holdFrame >= 0) {
         if (heard < holdFrame) return;
         holdFrame = -1;
     }
-    anchorFrame = std::max<long long>(heard, 0);
+    anchorFrame = heard;
     anchorTime = now;
 }
 
@@ -192,7 +193,7 @@ void checkDeviceLocked(double now) {
 long long heardFrameLocked(double now) {
     if (!current) return 0;
     if (offline) return offlineMs * kRate / 1000;
-    if (!playing) return holdFrame >= 0 ? holdFrame : anchorFrame;
+    if (!playing) return std::max<long long>(holdFrame >= 0 ? holdFrame : anchorFrame, 0);
     if (holdFrame >= 0) return holdFrame;
     long long frame;
     if (silentClockLocked()) {
@@ -205,7 +206,7 @@ long long heardFrameLocked(double now) {
     }
     if (frame < lastReported) frame = lastReported;
     lastReported = frame;
-    return frame;
+    return std::max<long long>(frame, 0);
 }
 
 }  // namespace

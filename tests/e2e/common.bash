@@ -201,12 +201,13 @@ stop_pulse() {
 clock_pairs() { grep "clock at wall" "$work/stderr" | tail -n +"${1:-1}" | awk '{print $5, $8}'; }
 
 # Plays the demo (windowed, through the private server) and records the sink's monitor for $1
-# seconds once frames are drawn, then ends the demo with SIGTERM and aligns the recording with the
-# music (kestrane-soundcheck). The report goes to standard output and $work/soundcheck.txt.
+# seconds from its $2-th clock trace line on (four a second; default 4), then ends the demo with
+# SIGTERM and aligns the recording with the music (kestrane-soundcheck). The report goes to
+# standard output and $work/soundcheck.txt.
 measure_sound_integrity() {
   local seconds=$1 recorder
   demo_audio=pulseaudio KESTRANE_TRACE=1 start_demo "$source_dir" --window
-  wait_trace "clock at wall" 60 4 || fail "no frames through the sound server"
+  wait_trace "clock at wall" 60 "${2:-4}" || fail "no frames through the sound server"
   parec -d out.monitor --raw --format=s16le --rate=44100 --channels=2 >"$work/monitor.raw" &
   recorder=$!
   sleep "$seconds"
