@@ -21,7 +21,9 @@ bool readFile(const char* path, std::vector<unsigned char>* bytes) {
     if (!file) return false;
     unsigned char buffer[65536];
     size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) bytes->insert(bytes->end(), buffer, buffer + got);
+    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) {
+        bytes->insert(bytes->end(), buffer, buffer + got);
+    }
     fclose(file);
     return true;
 }
@@ -79,7 +81,9 @@ int main(int argc, char** argv) {
         ++disruptions;
         printf("at %.3f s of the recording (music %.3f s): %s %.1f ms, disturbed %.1f ms\n",
                ms(e.recordingFrame) / 1000.0, ms(e.musicFrame) / 1000.0,
-               e.shiftFrames > 0 ? "silence slipped in" : e.shiftFrames < 0 ? "audio skipped" : "audio replaced",
+               e.shiftFrames > 0   ? "silence slipped in"
+               : e.shiftFrames < 0 ? "audio skipped"
+                                   : "audio replaced",
                ms(std::labs(e.shiftFrames)), ms(e.spanFrames));
     }
     printf("music %.3f to %.3f s; %ld of %ld windows follow the music\n", ms(a.firstMusicFrame) / 1000.0,
