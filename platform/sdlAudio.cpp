@@ -138,11 +138,16 @@ long long lastReported = 0;      // for monotonic reports
 double silentBaseTime = 0;       // silent clock: anchorFrame at silentBaseTime, advancing in real time
 AudioClockProbe probeState = {};  // device side of the latest callback, for audioClockProbe
 
+void checkDeviceLocked(double now);
+
 void audioCallback(void*, Uint8* buffer, int bytes) {
     long frames = bytes / 4;
     int16_t* out = reinterpret_cast<int16_t*>(buffer);
     std::lock_guard<std::mutex> guard(lock);
     double now = platformSeconds();
+    // SDL goes on calling back at the buffer's pace after the device went away, at once the
+    // first time: those buffers are heard by nobody and must not move the clock.
+    checkDeviceLocked(now);
     if (!current || !playing || deviceLost) {
         memset(buffer, 0, size_t(bytes));
         return;
