@@ -6,6 +6,9 @@
 extern bool isFullscreen;    // whether the current window runs full screen (true at load)
 extern bool isActive;        // false while the window is minimised
 extern bool KeyState[256];   // one flag per virtual-key code, true while the key is down
+// One flag per virtual-key code, set by every key-down and cleared after each idle turn, so that a
+// key pressed and released between two idle turns still counts once: a tap is never lost.
+extern bool KeyPressedSinceIdle[256];
 
 enum {
     VK_ESCAPE = 27,
@@ -14,12 +17,24 @@ enum {
     VK_N = 0x4E,
 };
 
-// The whole program: the start question, the window, the loop. Returns the exit code (always 0).
-int runDemo();
+// How the program starts, from its command line.
+enum StartMode { START_ASK, START_FULLSCREEN, START_WINDOW, START_EXIT };
+// Reads the arguments: no argument asks the start question, --fullscreen and --window skip it,
+// --help and --version print and give START_EXIT with exit code 0; anything else prints the usage
+// on standard error and gives START_EXIT with exit code 2.
+StartMode readCommandLine(int argc, char** argv, int* exitCode);
+
+// The whole program: the command line, the start question, the window, the loop. Returns the exit
+// code: 0 on every end of the presentation, SIGTERM and SIGINT included; 2 for a bad command line.
+int runDemo(int argc, char** argv);
 // The loop alone, on an open window. Returns when the presentation ends.
 void runMessageLoop();
 // Applies the seek keys M and N for the given DemoTime (what one idle turn does).
 void applySeekKeys(float demoTime);
+// Whether a key command applies on this idle turn: the key is held, or it went down since the
+// last idle turn. endIdleKeyTurn forgets the presses once the turn has read them.
+bool keyCommanded(int virtualKey);
+void endIdleKeyTurn();
 
 bool openDisplayWindow(const char* title, int width, int height, int bits, bool fullscreen);
 void closeDisplayWindow();

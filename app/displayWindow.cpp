@@ -14,6 +14,7 @@
 bool isFullscreen = true;
 bool isActive = true;
 bool KeyState[256] = {};
+bool KeyPressedSinceIdle[256] = {};
 
 namespace {
 
@@ -103,7 +104,7 @@ void displayWindowProc(const PlatformEvent& event) {
     case EVENT_RESTORED: isActive = true; break;
     case EVENT_CLOSE: platformPostQuit(); break;
     case EVENT_KEY_DOWN:
-        if (event.key >= 0 && event.key < 256) KeyState[event.key] = true;
+        if (event.key >= 0 && event.key < 256) KeyState[event.key] = KeyPressedSinceIdle[event.key] = true;
         break;
     case EVENT_KEY_UP:
         if (event.key >= 0 && event.key < 256) KeyState[event.key] = false;

@@ -6,7 +6,7 @@
 #include "app/app.h"
 #include "assets/assets.h"
 
-int main() {
+int main(int argc, char** argv) {
     findDataFolder("kestrane", false);  // without one the files are missing, as from any folder
-    exit(runDemo());
+    exit(runDemo(argc, argv));
 }

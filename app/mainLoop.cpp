@@ -15,15 +15,25 @@
 namespace {
 
 // KESTRANE_TRACE set: every drawn frame is checked with glGetError, each error is a line on
-// standard error, so is each seek key applied (with the time it started from), and the end of the
-// loop says where the presentation stood (for long test runs).
+// standard error, so is each seek key applied (with the time it started from), each window
+// re-creation and, four times a second, the music clock; the end of the loop says where the
+// presentation stood (for long test runs).
 const bool tracing = getenv("KESTRANE_TRACE") != nullptr;
 long tracedFrames = 0;
+double frameStartWall = 0.0;  // when the last frame read DemoTime, on platformSeconds' scale
 
-void traceGlErrors() {
+// Checks the frame for GL errors and, four times a second of wall time, says where the music clock
+// stands against the wall clock (tests compare the two across a lost sound server).
+void traceFrame() {
     ++tracedFrames;
     for (GLenum code = glGetError(); code != GL_NO_ERROR; code = glGetError())
         fprintf(stderr, "kestrane-trace: GL error 0x%04x at %.3f s\n", unsigned(code), DemoTime);
+    static double nextClockLine = 0.0;
+    const double now = platformSeconds();
+    if (now >= nextClockLine) {
+        fprintf(stderr, "kestrane-trace: clock at wall %.3f s music %.3f s\n", now, musicTimeMs() / 1000.0);
+        nextClockLine = now + 0.25;
+    }
 }
 
 void traceLoopEnd(const char* why) {
@@ -35,18 +45,26 @@ void traceLoopEnd(const char* why) {
 
 }  // namespace
 
+bool keyCommanded(int virtualKey) { return KeyState[virtualKey] || KeyPressedSinceIdle[virtualKey]; }
+
+void endIdleKeyTurn() {
+    for (bool& pressed : KeyPressedSinceIdle) pressed = false;
+}
+
 void applySeekKeys(float demoTime) {
-    if (KeyState[VK_M]) seekMusicMs(int(demoTime * 1000.0 + 1000.0));
-    if (KeyState[VK_N]) seekMusicMs(int(demoTime * 1000.0 - 1000.0));
-    if (tracing && (KeyState[VK_M] || KeyState[VK_N])) {
-        fprintf(stderr, "kestrane-trace: seek%s%s from %.3f s\n", KeyState[VK_M] ? " M" : "",
-                KeyState[VK_N] ? " N" : "", demoTime);
+    const bool forward = keyCommanded(VK_M), back = keyCommanded(VK_N);
+    if (forward) seekMusicMs(int(demoTime * 1000.0 + 1000.0));
+    if (back) seekMusicMs(int(demoTime * 1000.0 - 1000.0));
+    if (tracing && (forward || back)) {
+        fprintf(stderr, "kestrane-trace: seek%s%s at wall %.3f s (frame at wall %.3f s) from %.3f s\n",
+                forward ? " M" : "", back ? " N" : "", platformSeconds(), frameStartWall, demoTime);
     }
 }
 
 void runMessageLoop() {
     bool done = false;
     for (;;) {
+        if (platformStopRequested()) return traceLoopEnd("signal");
         PlatformEvent event;
         if (platformPollEvent(&event)) {
             if (event.type == EVENT_QUIT) return traceLoopEnd("quit");
@@ -54,31 +72,47 @@ void runMessageLoop() {
             continue;
         }
         const bool drawn = isActive;
+        if (tracing) frameStartWall = platformSeconds();
         if (drawn && !renderFrame()) {
             done = true;
-        } else if (KeyState[VK_ESCAPE]) {
+        } else if (keyCommanded(VK_ESCAPE)) {
             done = true;
         } else {
             platformSwapBuffers();
         }
-        if (tracing && drawn) traceGlErrors();
+        if (tracing && drawn) traceFrame();
         applySeekKeys(DemoTime);
-        if (KeyState[VK_F1]) {
+        if (keyCommanded(VK_F1)) {
             KeyState[VK_F1] = false;
+            KeyPressedSinceIdle[VK_F1] = false;
             closeDisplayWindow();
             isFullscreen = !isFullscreen;
+            if (tracing) {
+                fprintf(stderr, "kestrane-trace: window re-created (%s)\n",
+                        isFullscreen ? "full screen" : "windowed");
+            }
             if (!openDisplayWindow("Tove", 800, 600, 32, isFullscreen)) {
                 return traceLoopEnd("reopen failed");
             }
         }
+        endIdleKeyTurn();
         if (done) return traceLoopEnd(DemoTime > 203.0f ? "end of presentation" : "escape");
     }
 }
 
-int runDemo() {
-    int answer = platformMessageBox("Would You Like To Run In Fullscreen Mode?", "Start FullScreen?",
-                                    MB_YESNO | MB_ICONQUESTION);
-    if (answer == IDNO) isFullscreen = false;
+int runDemo(int argc, char** argv) {
+    int exitCode = 0;
+    StartMode mode = readCommandLine(argc, argv, &exitCode);
+    if (mode == START_EXIT) return exitCode;
+    platformWatchStopSignals();
+    if (mode == START_ASK) {
+        int answer = platformMessageBox("Would You Like To Run In Fullscreen Mode?", "Start FullScreen?",
+                                        MB_YESNO | MB_ICONQUESTION);
+        if (answer == IDNO) isFullscreen = false;
+    } else {
+        isFullscreen = mode == START_FULLSCREEN;
+    }
+    if (platformStopRequested()) return 0;
     if (!openDisplayWindow("Vel - Kestrane", 800, 600, 32, isFullscreen)) return 0;
     runMessageLoop();
     return 0;

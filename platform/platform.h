@@ -24,6 +24,18 @@ enum { IDOK = 1, IDYES = 6, IDNO = 7 };
 // to standard error and 0 is returned, which callers treat as "any other answer".
 int platformMessageBox(const char* text, const char* caption, unsigned style);
 
+// Ends a message box that is open on the main thread, from another thread: the box closes and
+// platformMessageBox returns 0. Used when the program is asked to stop.
+void platformCloseMessageBox();
+
+// ---------------------------------------------------------------------------------------------
+// SIGTERM and SIGINT: the first one asks the program to stop. The loop ends on the next turn, an
+// open message box is closed, and a process that has not ended half a second later exits with
+// code 0 by itself (start-up that is still loading, say).
+// ---------------------------------------------------------------------------------------------
+void platformWatchStopSignals();
+bool platformStopRequested();
+
 // ---------------------------------------------------------------------------------------------
 // Window and GL context (one window at a time).
 // ---------------------------------------------------------------------------------------------

@@ -4,7 +4,9 @@
 // The clock rule: the picture takes its time only from this position. It is re-anchored at every
 // device callback with the performance counter, extrapolated in between, lags the device buffer,
 // never runs backwards, and holds at a seek target until the new audio reaches the speaker.
-// Without a device a silent real-time clock stands in; in offline mode the caller sets the time.
+// Without a device a silent real-time clock stands in, also from the moment a device goes away (a
+// sound server that dies): the clock goes on from where it was. In offline mode the caller sets
+// the time.
 #include <SDL2/SDL.h>
 #include <mpg123.h>
 
@@ -119,6 +121,7 @@ namespace {
 
 std::mutex lock;  // guards everything below that the callback touches
 SDL_AudioDeviceID device = 0;
+bool deviceLost = false;          // the device went away: the silent clock runs from then on
 int deviceBufferFrames = 0;
 bool offline = false;
 long long offlineMs = 0;
@@ -135,12 +138,17 @@ long long lastReported = 0;      // for monotonic reports
 double silentBaseTime = 0;       // silent clock: anchorFrame at silentBaseTime, advancing in real time
 AudioClockProbe probeState = {};  // device side of the latest callback, for audioClockProbe
 
+void checkDeviceLocked(double now);
+
 void audioCallback(void*, Uint8* buffer, int bytes) {
     long frames = bytes / 4;
     int16_t* out = reinterpret_cast<int16_t*>(buffer);
     std::lock_guard<std::mutex> guard(lock);
     double now = platformSeconds();
-    if (!current || !playing) {
+    // SDL goes on calling back at the buffer's pace after the device went away, at once the
+    // first time: those buffers are heard by nobody and must not move the clock.
+    checkDeviceLocked(now);
+    if (!current || !playing || deviceLost) {
         memset(buffer, 0, size_t(bytes));
         return;
     }
@@ -155,23 +163,45 @@ void audioCallback(void*, Uint8* buffer, int bytes) {
     probeState.callbackSeconds = now;
     probeState.bufferFrames = int(frames);
     ++probeState.callbacks;
-    // What the speaker plays now was handed out one device buffer ago.
+    // What the speaker plays now was handed out one device buffer ago. Before the first buffer of
+    // the stream is heard this is negative: the position then stays at 0 until it is.
     long long heard = start - deviceBufferFrames;
     if (holdFrame >= 0) {
         if (heard < holdFrame) return;
         holdFrame = -1;
     }
-    anchorFrame = std::max<long long>(heard, 0);
+    anchorFrame = heard;
     anchorTime = now;
+}
+
+// Whether the position comes from the silent real-time clock.
+bool silentClockLocked() { return device == 0 || deviceLost; }
+
+long long heardFrameLocked(double now);
+
+// A device that stopped by itself (SDL reports it as stopped; it is never paused here) has gone
+// away. The position reached so far becomes the silent clock's start, so the picture goes on
+// without a pause or a jump.
+void checkDeviceLocked(double now) {
+    if (device == 0 || deviceLost || SDL_GetAudioDeviceStatus(device) != SDL_AUDIO_STOPPED) return;
+    long long frame = heardFrameLocked(now);
+    deviceLost = true;
+    holdFrame = -1;
+    anchorFrame = frame;
+    silentBaseTime = now;
+    if (getenv("KESTRANE_TRACE")) {
+        fprintf(stderr, "kestrane-trace: sound device lost at %.3f s of music; silent clock from there\n",
+                double(frame) / kRate);
+    }
 }
 
 long long heardFrameLocked(double now) {
     if (!current) return 0;
     if (offline) return offlineMs * kRate / 1000;
-    if (!playing) return holdFrame >= 0 ? holdFrame : anchorFrame;
+    if (!playing) return std::max<long long>(holdFrame >= 0 ? holdFrame : anchorFrame, 0);
     if (holdFrame >= 0) return holdFrame;
     long long frame;
-    if (device == 0) {
+    if (silentClockLocked()) {
         frame = anchorFrame + (long long)((now - silentBaseTime) * kRate);
     } else {
         double elapsed = std::max(0.0, now - anchorTime);
@@ -181,14 +211,17 @@ long long heardFrameLocked(double now) {
     }
     if (frame < lastReported) frame = lastReported;
     lastReported = frame;
-    return frame;
+    return std::max<long long>(frame, 0);
 }
 
 }  // namespace
 
 void audioSetOffline(bool on) { offline = on; }
 
-bool audioHasDevice() { return device != 0; }
+bool audioHasDevice() {
+    std::lock_guard<std::mutex> guard(lock);
+    return !silentClockLocked();
+}
 
 bool audioInit(int rate) {
     if (offline) return false;
@@ -198,7 +231,11 @@ bool audioInit(int rate) {
     want.freq = rate;
     want.format = AUDIO_S16SYS;
     want.channels = 2;
-    want.samples = 1024;
+    // 8192 frames (186 ms) per buffer. SDL asks a sound server (PulseAudio) to hold one buffer, so
+    // this is all the slack the callback has: on a loaded 2-core machine 1024 to 4096 frames let
+    // silence slip in whenever other work held the callback or the server back; 8192 did not
+    // (docs/benchmarks.md).
+    want.samples = 8192;
     want.callback = audioCallback;
     device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (device == 0) {
@@ -217,6 +254,7 @@ void audioClose() {
         device = 0;
     }
     std::lock_guard<std::mutex> guard(lock);
+    deviceLost = false;
     if (current) {
         closeDecoder(current->play);
         closeDecoder(current->analysis);
@@ -282,7 +320,9 @@ int audioStreamGetTime(MusicStream* stream) {
     std::lock_guard<std::mutex> guard(lock);
     if (stream != current) return 0;
     if (offline) return int(offlineMs);
-    return int(heardFrameLocked(platformSeconds()) * 1000 / kRate);
+    const double now = platformSeconds();
+    checkDeviceLocked(now);
+    return int(heardFrameLocked(now) * 1000 / kRate);
 }
 
 void audioStreamSetTime(MusicStream* stream, int ms) {
@@ -301,15 +341,15 @@ void audioStreamSetTime(MusicStream* stream, int ms) {
     anchorFrame = frame;
     anchorTime = silentBaseTime = platformSeconds();
     // With a device the target is held until the first new buffer is heard.
-    holdFrame = device != 0 ? frame : -1;
+    holdFrame = silentClockLocked() ? -1 : frame;
 }
 
 bool audioClockProbe(AudioClockProbe* probe) {
     std::lock_guard<std::mutex> guard(lock);
     *probe = probeState;
     probe->rate = kRate;
-    if (device == 0) *probe = AudioClockProbe{};
-    return device != 0;
+    if (silentClockLocked()) *probe = AudioClockProbe{};
+    return !silentClockLocked();
 }
 
 void audioSetOfflineTimeMs(long long ms) {

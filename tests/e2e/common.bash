@@ -7,10 +7,12 @@ source_dir=$2
 work=$(mktemp -d)
 demo_pid=""
 xvfb_pid=""
+pulse_pid=""
 
 cleanup() {
   [ -n "$demo_pid" ] && kill -9 "$demo_pid" 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  stop_pulse
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -27,9 +29,12 @@ fail() {
 # own connection, say), refusing connections for a moment and dropping every window.
 # start_x [WxH [Xvfb options...]]: the screen size (default 800x600) and e.g. -wr (white root).
 start_x() {
-  local size=${1:-800x600}
-  [ $# -gt 0 ] && shift
-  Xvfb -displayfd 3 -noreset -screen 0 "${size}x24" -nolisten tcp "$@" 3>"$work/display" >/dev/null 2>&1 &
+  local screen=${xvfb_screen:-800x600x24}
+  if [ $# -gt 0 ]; then
+    screen="$1x24"
+    shift
+  fi
+  Xvfb -displayfd 3 -noreset -screen 0 "$screen" -nolisten tcp "$@" 3>"$work/display" >/dev/null 2>&1 &
   xvfb_pid=$!
   for _ in $(seq 100); do
     if [ -s "$work/display" ]; then
@@ -42,9 +47,13 @@ start_x() {
   fail "no Xvfb display could be started"
 }
 
-# Starts the demo in folder $1, reading $1/data, with the dummy audio driver.
+# Starts the demo in folder $1, reading $1/data, with the arguments that follow, through the audio
+# driver named by $demo_audio (SDL's dummy driver unless a test sets it).
 start_demo() {
-  (cd "$1" && exec env KESTRANE_DATA="$1/data" SDL_AUDIODRIVER=dummy "$build/kestrane" >"$work/stdout" 2>"$work/stderr") &
+  local dir=$1
+  shift
+  (cd "$dir" && exec env KESTRANE_DATA="$dir/data" SDL_AUDIODRIVER="${demo_audio:-dummy}" "$build/kestrane" "$@" \
+    >"$work/stdout" 2>"$work/stderr") &
   demo_pid=$!
 }
 
@@ -101,4 +110,117 @@ make_data_folder() {
   local f
   for f in "$@"; do rm -rf "${dir:?}/data/$f"; done
   echo "$dir"
+}
+
+# ---------------------------------------------------------------------------------------------
+# Keys, traces and signals.
+# ---------------------------------------------------------------------------------------------
+
+# One tap of key $1 with no delay between down and up: both reach the program in one drain of its
+# event queue.
+tap_key() { xdotool keydown --delay 0 "$1" keyup --delay 0 "$1"; }
+
+# Waits up to $2 seconds (default 30) until the demo's standard error holds at least $3 (default 1)
+# lines matching $1 (the demo runs with KESTRANE_TRACE set).
+wait_trace() {
+  for _ in $(seq $(( ${2:-30} * 10 ))); do
+    [ "$(grep -c -- "$1" "$work/stderr" 2>/dev/null)" -ge "${3:-1}" ] && return 0
+    kill -0 "$demo_pid" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+
+# Sends signal $1 to the demo and waits for it to end; fails unless it ends with exit code 0 and
+# leaves no process of its own behind. Prints how long the end took.
+signal_and_expect_exit_zero() {
+  local start end rc children
+  children=$(pgrep -P "$demo_pid" | tr '\n' ' ')
+  start=$(date +%s%N)
+  kill -s "$1" "$demo_pid"
+  for _ in $(seq 100); do
+    [ "$(awk '{print $3}' "/proc/$demo_pid/stat" 2>/dev/null)" = Z ] && break
+    kill -0 "$demo_pid" 2>/dev/null || break
+    sleep 0.01
+  done
+  end=$(date +%s%N)
+  wait "$demo_pid"
+  rc=$?
+  echo "SIG$1 to exit: $(( (end - start) / 1000000 )) ms"
+  local pid
+  for pid in $children; do kill -0 "$pid" 2>/dev/null && fail "process $pid of the demo outlived it"; done
+  [ "$rc" -eq 0 ] || fail "exit code $rc after SIG$1, expected 0"
+  [ $(( (end - start) / 1000000 )) -le 2000 ] || fail "the demo took over 2 s to end after SIG$1"
+  demo_pid=""
+}
+
+# ---------------------------------------------------------------------------------------------
+# A private PulseAudio server: user mode (also as root), its own runtime folder, one null sink
+# "out" whose monitor "out.monitor" can be recorded, never exiting on idle. Clients started after
+# start_pulse (the demo with demo_audio=pulseaudio, parec) reach only this server, and none of
+# them may start a server of its own. isolate_pulse alone sets up the same surroundings with no
+# server: clients then find none.
+# ---------------------------------------------------------------------------------------------
+isolate_pulse() {
+  export XDG_RUNTIME_DIR=$work/pulse-runtime
+  export PULSE_RUNTIME_PATH=$XDG_RUNTIME_DIR/pulse
+  export PULSE_STATE_PATH=$work/pulse-state
+  export PULSE_SERVER=unix:$PULSE_RUNTIME_PATH/native
+  export PULSE_CLIENTCONFIG=$work/pulse-client.conf
+  mkdir -p "$PULSE_RUNTIME_PATH" "$PULSE_STATE_PATH"
+  chmod 700 "$XDG_RUNTIME_DIR"
+  echo "autospawn = no" >"$PULSE_CLIENTCONFIG"
+}
+
+start_pulse() {
+  isolate_pulse
+  pulseaudio --daemonize=no --exit-idle-time=-1 --system=no -n --use-pid-file=yes \
+    --load="module-null-sink sink_name=out" \
+    --load="module-native-protocol-unix auth-anonymous=1" >"$work/pulse.log" 2>&1 &
+  pulse_pid=$!
+  for _ in $(seq 100); do
+    pactl info >/dev/null 2>&1 && return 0
+    kill -0 "$pulse_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  cat "$work/pulse.log" >&2
+  fail "no PulseAudio server could be started"
+}
+
+# Kills the server at once (SIGKILL), as a crash would.
+kill_pulse() {
+  [ -n "$pulse_pid" ] || return 0
+  kill -9 "$pulse_pid" 2>/dev/null
+  wait "$pulse_pid" 2>/dev/null
+  pulse_pid=""
+}
+
+stop_pulse() {
+  [ -n "$pulse_pid" ] || return 0
+  kill "$pulse_pid" 2>/dev/null
+  for _ in $(seq 50); do kill -0 "$pulse_pid" 2>/dev/null || break; sleep 0.1; done
+  kill -9 "$pulse_pid" 2>/dev/null
+  pulse_pid=""
+}
+
+# The demo's clock trace lines "clock at wall W s music T s" from line $1 on, as "W T".
+clock_pairs() { grep "clock at wall" "$work/stderr" | tail -n +"${1:-1}" | awk '{print $5, $8}'; }
+
+# Plays the demo (windowed, through the private server) and records the sink's monitor for $1
+# seconds from its $2-th clock trace line on (four a second; default 4), then ends the demo with
+# SIGTERM and aligns the recording with the music (kestrane-soundcheck). The report goes to
+# standard output and $work/soundcheck.txt.
+measure_sound_integrity() {
+  local seconds=$1 recorder
+  demo_audio=pulseaudio KESTRANE_TRACE=1 start_demo "$source_dir" --window
+  wait_trace "clock at wall" 60 "${2:-4}" || fail "no frames through the sound server"
+  parec -d out.monitor --raw --format=s16le --rate=44100 --channels=2 >"$work/monitor.raw" &
+  recorder=$!
+  sleep "$seconds"
+  kill "$recorder"
+  wait "$recorder" 2>/dev/null
+  echo "load average while recording: $(cut -d' ' -f1-3 /proc/loadavg)"
+  signal_and_expect_exit_zero TERM >/dev/null
+  "$build/tools/soundcheck/kestrane-soundcheck" "$source_dir/data/music/ivo_marenk_-_kestrane.mp3" \
+    "$work/monitor.raw" | tee "$work/soundcheck.txt"
 }
