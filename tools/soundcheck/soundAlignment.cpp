@@ -42,13 +42,13 @@ double correlation(const std::vector<float>& music, const std::vector<float>& re
     return ab / std::sqrt(aa * bb);
 }
 
-// Best music start for the recording window at recStart among starts lo..hi; sets score.
+// Best music start for the recording window at recStart (n frames) among starts lo..hi; sets score.
 long bestNear(const std::vector<float>& music, const std::vector<float>& rec, long recStart, long lo,
-              long hi, double* score) {
+              long hi, double* score, long n = kWindow) {
     long best = lo;
     *score = -2;
     for (long m = lo; m <= hi; ++m) {
-        double c = correlation(music, rec, recStart, m, kWindow);
+        double c = correlation(music, rec, recStart, m, n);
         if (c > *score) {
             *score = c;
             best = m;
@@ -101,20 +101,38 @@ long locate(const std::vector<float>& music, const std::vector<float>& rec, long
     long lags = long(segment.size()) - long(block.size());
     std::vector<double> energy(segment.size() + 1, 0.0);
     for (size_t i = 0; i < segment.size(); ++i) energy[i + 1] = energy[i] + double(segment[i]) * segment[i];
-    long coarse = -1;
-    double coarseScore = -2;
+    std::vector<double> scores(size_t(lags + 1), -2.0);
     for (long lag = 0; lag <= lags; ++lag) {
         double e = energy[size_t(lag + long(block.size()))] - energy[size_t(lag)];
-        if (e <= 1e-12) continue;
-        double c = product[size_t(lag)] / std::sqrt(e);
-        if (c > coarseScore) {
-            coarseScore = c;
-            coarse = lag;
+        if (e > 1e-12) scores[size_t(lag)] = product[size_t(lag)] / std::sqrt(e);
+    }
+    // Music that repeats itself within a beat scores nearly as well one period off, and the
+    // decimated scores cannot tell the periods apart: the best few peaks are each refined at the
+    // full rate over the whole block, where only the true place matches the recording exactly.
+    std::vector<long> peaks;
+    for (long lag = 0; lag <= lags; ++lag) {
+        double c = scores[size_t(lag)];
+        if (c <= -2.0) continue;
+        if ((lag > 0 && scores[size_t(lag - 1)] > c) || (lag < lags && scores[size_t(lag + 1)] >= c)) continue;
+        peaks.push_back(lag);
+    }
+    const size_t kCandidates = 8;
+    if (peaks.size() > kCandidates) {
+        std::partial_sort(peaks.begin(), peaks.begin() + kCandidates, peaks.end(),
+                          [&](long a, long b) { return scores[size_t(a)] > scores[size_t(b)]; });
+        peaks.resize(kCandidates);
+    }
+    long best = -1;
+    for (long peak : peaks) {
+        long centre = from + peak * kDecimate;
+        double refined = -2;
+        long m = bestNear(music, rec, recStart, centre - 2 * kDecimate, centre + 2 * kDecimate, &refined, n);
+        if (refined > *score) {
+            *score = refined;
+            best = m;
         }
     }
-    if (coarse < 0) return -1;
-    long centre = from + coarse * kDecimate;
-    return bestNear(music, rec, recStart, centre - 2 * kDecimate, centre + 2 * kDecimate, score);
+    return best;
 }
 
 double rms(const float* x, long n) { return std::sqrt(dot(x, x, n) / double(n)); }
@@ -157,11 +175,13 @@ SoundAlignment alignRecording(const std::vector<float>& music, const std::vector
     SoundAlignment result = {false, 0, 0, 0, 0, {}};
     const long recLength = long(rec.size());
     // The first loud stretch of the recording, found in the whole music.
-    const long kBlock = 16384;
+    // Long enough (1.5 s) that a passage repeating itself within a beat cannot lock the start onto
+    // the wrong period, which would later read as a skip.
+    const long kBlock = 65536;
     long offset = 0;  // music frame = recording frame + offset
     long start = 0;
     for (; start + kBlock <= recLength; start += kHop) {
-        if (rms(rec.data() + start, kBlock) < kLoud) continue;
+        if (rms(rec.data() + start, kHop) < kLoud || rms(rec.data() + start, kBlock) < kLoud) continue;
         double score;
         long m = locate(music, rec, start, kBlock, 0, long(music.size()), &score);
         if (m >= 0 && score >= kMatch) {
@@ -169,7 +189,7 @@ SoundAlignment alignRecording(const std::vector<float>& music, const std::vector
             result.aligned = true;
             break;
         }
-        start += kBlock;  // not the music: try further on
+        start += kBlock / 16;  // not the music (or half silence): try a little further on
     }
     if (!result.aligned) return result;
     result.firstMusicFrame = start + offset;
@@ -184,7 +204,6 @@ SoundAlignment alignRecording(const std::vector<float>& music, const std::vector
             if (missed == 0 && lastMatchEnd >= 0) lastMatchEnd = n + kWindow;
             continue;
         }
-        ++result.windows;
         double score = correlation(music, rec, n, m, kWindow);
         long best = m;
         if (score < kMatch) best = bestNear(music, rec, n, m - kNear, m + kNear, &score);
@@ -193,6 +212,10 @@ SoundAlignment alignRecording(const std::vector<float>& music, const std::vector
             long found = locate(music, rec, n, 4 * kWindow, m - 88200, m + 88200, &score);
             if (found >= 0) best = found;
         }
+        // Windows before the first that follows the music are the lead-in (the recording's start
+        // straddling a silence), not part of what is checked.
+        if (score < kMatch && lastMatchEnd < 0) continue;
+        ++result.windows;
         if (score < kMatch) {
             ++missed;
             continue;

@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <cstdint>
 
+#include "platform/platform.h"
 #include "tools/soundcheck/soundAlignment.h"
 
 namespace {
@@ -106,4 +109,31 @@ TEST(SoundAlignment, ARecordingOfSomethingElseIsNotAligned) {
     std::vector<float> rec(size_t(3 * kRate), 0.0f);
     for (size_t i = 0; i < rec.size(); ++i) rec[i] = 0.3f * float(std::sin(i * 0.05));
     EXPECT_FALSE(alignRecording(music(), rec).aligned);
+}
+
+// The soundtrack's opening repeats itself within a beat: a clean copy that starts there must lock
+// onto its true place, not one period off (which read as a 46 ms skip a moment later).
+TEST(SoundAlignment, ACleanCopyStartingInARepeatingPassageHasNoEvent) {
+    FILE* file = fopen(KESTRANE_SOURCE_DIR "/data/music/ivo_marenk_-_kestrane.mp3", "rb");
+    ASSERT_NE(file, nullptr) << "the generated music is needed (scripts/setup)";
+    std::vector<unsigned char> mp3;
+    unsigned char chunk[65536];
+    for (size_t n; (n = fread(chunk, 1, sizeof chunk, file)) > 0;) mp3.insert(mp3.end(), chunk, chunk + n);
+    fclose(file);
+    int16_t* pcm = nullptr;
+    long frames = 0;
+    int rate = 0, channels = 0;
+    ASSERT_TRUE(decodeMp3(mp3.data(), long(mp3.size()), &pcm, &frames, &rate, &channels));
+    ASSERT_EQ(channels, 2);
+    std::vector<float> song(static_cast<size_t>(frames));
+    for (long i = 0; i < frames; ++i) song[size_t(i)] = (pcm[2 * i] + pcm[2 * i + 1]) / 65536.0f;
+    free(pcm);
+    for (double start : {1.80, 1.90, 3.65, 3.70, 5.48, 8.44}) {
+        long first = long(start * kRate);
+        std::vector<float> rec(song.begin() + first, song.begin() + first + 8 * kRate);
+        SoundAlignment a = alignRecording(song, rec);
+        ASSERT_TRUE(a.aligned) << start;
+        EXPECT_EQ(a.firstMusicFrame, first) << start;
+        EXPECT_TRUE(a.events.empty()) << "copy from " << start << " s: " << a.events.size() << " events";
+    }
 }
