@@ -1,7 +1,8 @@
 // avReference.cpp
 // kestrane-avreference: the A/V recorder's calibration. A black 800x600 window turns white at the
 // instant a click starts to play on the sound server, by the server's own account of the stream's
-// latency, and black again 0.25 s later; the clicks come at irregular intervals.
+// latency, and black again 0.25 s later (the
+// time the picture was swapped in after the click's start is printed); the clicks come at irregular intervals.
 //   kestrane-avreference [CLICKS]   (default 20)
 #include <GL/gl.h>
 #include <pulse/error.h>
@@ -40,14 +41,22 @@ bool writeSilence(double seconds) {
     return true;
 }
 
-void showColour(float level) {
+// Draws the next picture into the back buffer, so that showing it is the swap alone.
+void prepareColour(float level) {
     PlatformEvent event;
     while (platformPollEvent(&event)) {
     }
     glClearColor(level, level, level, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
+    glFinish();
+}
+
+// Shows the prepared picture; returns the middle of the swap (platform seconds).
+double showPrepared() {
+    double before = platformSeconds();
     platformSwapBuffers();
     glFinish();
+    return 0.5 * (before + platformSeconds());
 }
 
 // Microseconds until the last frame written is heard; negative when the server cannot tell.
@@ -67,8 +76,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     pa_sample_spec spec = {PA_SAMPLE_S16LE, kRate, 2};
-    // A short queue (20 ms) so the stream's latency stays small and the server reports it exactly.
-    pa_buffer_attr attr = {uint32_t(-1), uint32_t(kRate / 50 * 4), uint32_t(-1), uint32_t(kChunk * 4),
+    // A 100 ms queue: the click (50 ms) fits in it whole, so it is still queued when written.
+    pa_buffer_attr attr = {uint32_t(-1), uint32_t(kRate / 10 * 4), uint32_t(-1), uint32_t(kChunk * 4),
                            uint32_t(-1)};
     int error = 0;
     stream = pa_simple_new(nullptr, "kestrane-avreference", PA_STREAM_PLAYBACK, nullptr, "click", &spec,
@@ -84,7 +93,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     platformShowWindow();
-    showColour(0.0f);
+    prepareColour(0.0f);
+    showPrepared();
+    prepareColour(1.0f);
     // A click: a decaying 2 kHz tone, loud from its first frame.
     std::vector<int16_t> click(size_t(2 * kClick));
     for (int i = 0; i < kClick; ++i) {
@@ -102,11 +113,13 @@ int main(int argc, char** argv) {
         double start = written + latency - double(kClick) / kRate;
         double wait = start - platformSeconds();
         if (wait > 0) std::this_thread::sleep_for(std::chrono::duration<double>(wait));
-        showColour(1.0f);
+        double shown = showPrepared();
         printf("click %d at %.4f s (latency %.1f ms, shown %.1f ms late)\n", k, start, latency * 1000,
-               (platformSeconds() - start) * 1000);
+               (shown - start) * 1000);
+        prepareColour(0.0f);
         ok = writeSilence(0.25);
-        showColour(0.0f);
+        showPrepared();
+        prepareColour(1.0f);
         // An irregular pause, so the changes fall anywhere between the recorder's frames.
         ok = ok && writeSilence(0.3 + 0.4 * (rand() % 1000) / 1000.0);
     }

@@ -177,17 +177,23 @@ int main(int argc, char** argv) {
         }
         references.push_back(g);
     }
-    std::vector<double> raws, offsets;
+    std::vector<double> raws, offsets, firstSight, pictureTimes;
+    double lastPictureTime = -1;
     long offset = -1;  // music frame - sound frame, from the last match
     int unmatched = 0, poor = 0;
+    size_t nextWholeSearch = 0;
     for (size_t i = calibrationFrames; i < frames; ++i) {
         // The sound at the instant of the frame: 1024 frames centred there.
         const double instant = times[i] + skew;
         const long at = long((instant - soundStart) * kRate) - 512;
         double score = 0;
-        long found = offset < 0 ? locateInMusic(music, sound, at, 4096, 0, musicFrames, &score)
-                                : locateInMusic(music, sound, at, 4096, at + offset - kRate, at + offset + kRate,
-                                                &score);
+        long found = -1;
+        if (offset >= 0) found = locateInMusic(music, sound, at, 4096, at + offset - kRate, at + offset + kRate, &score);
+        // Not near the last place (a seek, or no place yet): the whole music, twice a second at most.
+        if (found < 0 && i >= nextWholeSearch) {
+            found = locateInMusic(music, sound, at, 4096, 0, musicFrames, &score);
+            nextWholeSearch = i + 25;
+        }
         if (found < 0) {
             ++unmatched;
             continue;
@@ -209,6 +215,13 @@ int main(int argc, char** argv) {
         const double pictureTime = nearest - shift / kSpeed;
         offsets.push_back((pictureTime - soundTime) * 1000);
         raws.push_back((pictureTime - rawSoundTime) * 1000);
+        // A new picture of the demo (the scroller moved by more than half a pixel since the last
+        // frame read): its offset at first sight leaves out how long it then stays on screen.
+        if (lastPictureTime < 0 || std::fabs(pictureTime - lastPictureTime) > 0.5 / kSpeed) {
+            firstSight.push_back(offsets.back());
+            pictureTimes.push_back(times[i]);
+        }
+        lastPictureTime = pictureTime;
     }
     printf("demo: %zu frames read (%d without a sound match, %d without a clear scroller)\n", offsets.size(),
            unmatched, poor);
@@ -218,5 +231,11 @@ int main(int argc, char** argv) {
     }
     printSpread("uncalibrated offset (picture time - sound time, > 0: picture ahead)", raws);
     printSpread("calibrated A/V offset (picture time - sound time, > 0: picture ahead)", offsets);
+    if (firstSight.size() >= 2) {
+        printf("the demo's pictures: %zu new ones in %.2f s of recording (%.1f per second)\n", firstSight.size(),
+               pictureTimes.back() - pictureTimes.front(),
+               double(firstSight.size() - 1) / (pictureTimes.back() - pictureTimes.front()));
+        printSpread("calibrated offset of each new picture at first sight", firstSight);
+    }
     return 0;
 }
