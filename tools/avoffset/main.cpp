@@ -4,10 +4,11 @@
 // start: the recorder's own skew between picture and sound. The second part holds the demo's
 // scroller: the picture's music time from the scroller's place against offline frames, the
 // sound's by cross-correlation with the music. Prints both, and the offset after calibration.
-//   kestrane-avoffset VIDEO.gray WIDTH HEIGHT FRAME_TIMES SOUND.raw SOUND_START SPLIT MUSIC.mp3
-//                     REFERENCE_DIR TOP [SHOWN_LATE_MS]
+//   kestrane-avoffset VIDEO.gray WIDTH HEIGHT FRAME_TIMES SOUND.raw SOUND_START SPLIT[:RESUME]
+//                     MUSIC.mp3 REFERENCE_DIR TOP [SHOWN_LATE_MS]
 // VIDEO.gray: 8-bit gray frames of the grabbed strip (rows TOP.. of the window); FRAME_TIMES: one
-// time a line per frame (s, on the recorder's clock, as SOUND_START and SPLIT); SOUND.raw: 16-bit
+// time a line per frame (s, on the recorder's clock, as SOUND_START, SPLIT and RESUME: the demo
+// plays between these two, the reference before and after); SOUND.raw: 16-bit
 // little-endian stereo at 44100 Hz from SOUND_START; REFERENCE_DIR: offline frames t<T>.png at
 // whole seconds 169..182; SHOWN_LATE_MS: how late the reference's picture changed after its click.
 #include <algorithm>
@@ -84,12 +85,14 @@ void printSpread(const char* what, std::vector<double> v) {
 
 int main(int argc, char** argv) {
     if (argc != 11 && argc != 12) {
-        fprintf(stderr, "usage: kestrane-avoffset VIDEO.gray WIDTH HEIGHT FRAME_TIMES SOUND.raw SOUND_START SPLIT "
-                        "MUSIC.mp3 REFERENCE_DIR TOP [SHOWN_LATE_MS]\n");
+        fprintf(stderr, "usage: kestrane-avoffset VIDEO.gray WIDTH HEIGHT FRAME_TIMES SOUND.raw SOUND_START "
+                        "SPLIT[:RESUME] MUSIC.mp3 REFERENCE_DIR TOP [SHOWN_LATE_MS]\n");
         return 2;
     }
     const int width = atoi(argv[2]), height = atoi(argv[3]), top = atoi(argv[10]);
-    const double soundStart = atof(argv[6]), split = atof(argv[7]);
+    const double soundStart = atof(argv[6]);
+    double split = 0, resume = 1e300;  // the demo between the two, the reference outside
+    if (sscanf(argv[7], "%lf:%lf", &split, &resume) < 1) split = 0;
     const double shownLate = argc == 12 ? atof(argv[11]) / 1000.0 : 0.0;
     std::vector<unsigned char> video, raw, mp3;
     std::vector<double> times;
@@ -128,22 +131,29 @@ int main(int argc, char** argv) {
     };
 
     // Calibration: each brightening of the reference against the nearest click. The change fell
-    // between the frame before and the frame that shows it: the middle is its time.
+    // between the frame before and the frame that shows it: the middle is its time. The reference
+    // runs before the demo and, when RESUME is given, again after it: the skew is interpolated.
     std::vector<double> levels(frames, 0.0);
     size_t calibrationFrames = 0;
     while (calibrationFrames < frames && times[calibrationFrames] < split) ++calibrationFrames;
-    for (size_t i = 0; i < calibrationFrames; ++i) {
+    size_t resumeFrame = calibrationFrames;
+    while (resumeFrame < frames && times[resumeFrame] < resume) ++resumeFrame;
+    for (size_t i = 0; i < frames; ++i) {
+        if (i >= calibrationFrames && i < resumeFrame) continue;
         double sum = 0;
         for (size_t k = 0; k < frameBytes; ++k) sum += video[i * frameBytes + k];
         levels[i] = sum / double(frameBytes);
     }
-    levels.resize(calibrationFrames);
-    std::vector<long> clicks = clickOnsets(
-        std::vector<float>(sound.begin(), sound.begin() + long(std::clamp((split - soundStart) * kRate, 0.0,
-                                                                          double(sound.size())))),
-        kRate);
-    std::vector<double> skews, frameGaps;
+    std::vector<long> clicks;
+    for (long c : clickOnsets(sound, kRate)) {
+        double heard = soundStart + double(c) / kRate;
+        if (heard < split || heard > resume) clicks.push_back(c);
+    }
+    std::vector<double> skews[2], frameGaps, skewTimes[2];
+    int changes = 0;
     for (int i : brightenings(levels)) {
+        if (size_t(i) > calibrationFrames && size_t(i) <= resumeFrame) continue;
+        ++changes;
         double shown = 0.5 * (times[size_t(i - 1)] + times[size_t(i)]) - shownLate;
         double nearest = 1e9;
         for (long c : clicks) {
@@ -151,19 +161,32 @@ int main(int argc, char** argv) {
             if (std::fabs(heard - shown) < std::fabs(nearest)) nearest = heard - shown;
         }
         if (std::fabs(nearest) < 0.4) {
-            skews.push_back(nearest * 1000);
+            int part = shown < split ? 0 : 1;
+            skews[part].push_back(nearest * 1000);
+            skewTimes[part].push_back(shown);
             frameGaps.push_back((times[size_t(i)] - times[size_t(i - 1)]) * 1000);
         }
     }
-    printf("reference: %zu picture changes, %zu clicks, %zu paired\n", brightenings(levels).size(),
-           clicks.size(), skews.size());
-    if (skews.size() < 5) {
-        printf("too few reference pairs to calibrate the recorder\n");
+    printf("reference: %d picture changes, %zu clicks, %zu paired\n", changes, clicks.size(),
+           skews[0].size() + skews[1].size());
+    if (skews[0].size() < 5) {
+        printf("too few reference pairs before the demo to calibrate the recorder\n");
         return 1;
     }
-    printSpread("recorder skew (sound time - picture time of one instant)", skews);
+    printSpread("recorder skew before the demo (sound time - picture time of one instant)", skews[0]);
     printSpread("recorder frame gap at the changes", frameGaps);
-    const double skew = median(skews) / 1000.0;
+    const double skewBefore = median(skews[0]) / 1000.0, timeBefore = median(skewTimes[0]);
+    double skewAfter = skewBefore, timeAfter = timeBefore + 1;
+    if (skews[1].size() >= 5) {
+        printSpread("recorder skew after the demo", skews[1]);
+        skewAfter = median(skews[1]) / 1000.0;
+        timeAfter = median(skewTimes[1]);
+        printf("recorder skew drifted by %.1f ms over %.1f s\n", (skewAfter - skewBefore) * 1000,
+               timeAfter - timeBefore);
+    }
+    auto skewAt = [&](double t) {
+        return skewBefore + (skewAfter - skewBefore) * (t - timeBefore) / (timeAfter - timeBefore);
+    };
 
     // The demo: each frame's picture time from the scroller, the sound's at the same instant.
     std::vector<GrayImage> references;
@@ -182,7 +205,8 @@ int main(int argc, char** argv) {
     long offset = -1;  // music frame - sound frame, from the last match
     int unmatched = 0, poor = 0;
     size_t nextWholeSearch = 0;
-    for (size_t i = calibrationFrames; i < frames; ++i) {
+    for (size_t i = calibrationFrames; i < resumeFrame; ++i) {
+        const double skew = skewAt(times[i]);
         // The sound at the instant of the frame: 1024 frames centred there.
         const double instant = times[i] + skew;
         const long at = long((instant - soundStart) * kRate) - 512;
