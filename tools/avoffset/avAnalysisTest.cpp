@@ -27,8 +27,8 @@ GrayImage strip(double x0, int blobX) {
                 int yTop = 8 + (k * 13) % 12, yBottom = 30 + (k * 5) % 14;
                 double cover = std::clamp(std::min(u + 0.5, right) - std::max(u - 0.5, left), 0.0, 1.0);
                 if (cover > 0 && y >= yTop && y < yBottom)
-                    g.pixels[size_t(y * g.width + x)] = uint8_t(std::max<double>(g.pixels[size_t(y * g.width + x)],
-                                                                                 60 + 190 * cover));
+                    g.pixels[size_t(y * g.width + x)] =
+                        uint8_t(std::max<double>(g.pixels[size_t(y * g.width + x)], 60 + 190 * cover));
             }
         }
     return g;
@@ -67,7 +67,7 @@ TEST(ClickOnsets, FirstLoudFrameAfterQuietOnly) {
     const int rate = 1000;
     std::vector<float> sound(3000, 0.0f);
     for (int i = 0; i < 50; ++i) sound[size_t(500 + i)] = (i % 2 ? -0.5f : 0.5f) * std::exp(-i / 10.0f);
-    sound[600] = 0.5f;   // 50 frames after the first click's end: too soon for a new one
+    sound[600] = 0.5f;  // 50 frames after the first click's end: too soon for a new one
     sound[2000] = -0.3f;
     EXPECT_EQ(clickOnsets(sound, rate), (std::vector<long>{500, 2000}));
 }

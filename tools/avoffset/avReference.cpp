@@ -1,17 +1,17 @@
 // avReference.cpp
 // kestrane-avreference: the A/V recorder's calibration. A black 800x600 window turns white at the
 // instant a click starts to play on the sound server, by the server's own account of the stream's
-// latency, and black again 0.25 s later (the
-// time the picture was swapped in after the click's start is printed); the clicks come at irregular intervals.
+// latency, and black again 0.25 s later; the clicks come at irregular intervals. Prints each click's
+// time and how long after it the picture was swapped in.
 //   kestrane-avreference [CLICKS]   (default 20)
 #include <GL/gl.h>
 #include <pulse/error.h>
 #include <pulse/simple.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -59,7 +59,7 @@ double showPrepared() {
     return 0.5 * (before + platformSeconds());
 }
 
-// Microseconds until the last frame written is heard; negative when the server cannot tell.
+// Seconds until the last frame written is heard; negative when the server cannot tell.
 double latencySeconds() {
     int error = 0;
     pa_usec_t usec = pa_simple_get_latency(stream, &error);

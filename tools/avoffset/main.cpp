@@ -1,9 +1,10 @@
 // main.cpp
 // kestrane-avoffset: the A/V offset of a screen-and-sound recording (scripts/avOffset makes it).
-// The recording's first part holds kestrane-avreference, whose picture turns white as its clicks
-// start: the recorder's own skew between picture and sound. The second part holds the demo's
-// scroller: the picture's music time from the scroller's place against offline frames, the
-// sound's by cross-correlation with the music. Prints both, and the offset after calibration.
+// Before SPLIT (and after RESUME) the recording holds kestrane-avreference, whose picture turns
+// white as its clicks start: the recorder's own skew between picture and sound. Between them it
+// holds the demo's scroller: the picture's music time from the scroller's place against offline
+// frames, the sound's by cross-correlation with the music. Prints the offset before and after
+// calibration.
 //   kestrane-avoffset VIDEO.gray WIDTH HEIGHT FRAME_TIMES SOUND.raw SOUND_START SPLIT[:RESUME]
 //                     MUSIC.mp3 REFERENCE_DIR TOP [SHOWN_LATE_MS]
 // VIDEO.gray: 8-bit gray frames of the grabbed strip (rows TOP.. of the window); FRAME_TIMES: one
@@ -34,7 +35,8 @@ bool readFile(const char* path, std::vector<unsigned char>* bytes) {
     if (!file) return false;
     unsigned char buffer[65536];
     size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) bytes->insert(bytes->end(), buffer, buffer + got);
+    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0)
+        bytes->insert(bytes->end(), buffer, buffer + got);
     fclose(file);
     return true;
 }
@@ -76,17 +78,19 @@ void printSpread(const char* what, std::vector<double> v) {
     for (double x : v) mean += x;
     mean /= double(n);
     for (double x : v) var += (x - mean) * (x - mean);
-    printf("%s: median %.1f ms, mean %.1f ms, standard deviation %.1f ms, 10-90 %% %.1f to %.1f ms, "
-           "range %.1f to %.1f ms (%zu samples)\n",
-           what, median(v), mean, std::sqrt(var / double(n)), v[n / 10], v[n - 1 - n / 10], v[0], v[n - 1], n);
+    printf(
+        "%s: median %.1f ms, mean %.1f ms, standard deviation %.1f ms, 10-90 %% %.1f to %.1f ms, "
+        "range %.1f to %.1f ms (%zu samples)\n",
+        what, median(v), mean, std::sqrt(var / double(n)), v[n / 10], v[n - 1 - n / 10], v[0], v[n - 1], n);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 11 && argc != 12) {
-        fprintf(stderr, "usage: kestrane-avoffset VIDEO.gray WIDTH HEIGHT FRAME_TIMES SOUND.raw SOUND_START "
-                        "SPLIT[:RESUME] MUSIC.mp3 REFERENCE_DIR TOP [SHOWN_LATE_MS]\n");
+        fprintf(stderr,
+                "usage: kestrane-avoffset VIDEO.gray WIDTH HEIGHT FRAME_TIMES SOUND.raw SOUND_START "
+                "SPLIT[:RESUME] MUSIC.mp3 REFERENCE_DIR TOP [SHOWN_LATE_MS]\n");
         return 2;
     }
     const int width = atoi(argv[2]), height = atoi(argv[3]), top = atoi(argv[10]);
@@ -212,7 +216,8 @@ int main(int argc, char** argv) {
         const long at = long((instant - soundStart) * kRate) - 512;
         double score = 0;
         long found = -1;
-        if (offset >= 0) found = locateInMusic(music, sound, at, 4096, at + offset - kRate, at + offset + kRate, &score);
+        if (offset >= 0)
+            found = locateInMusic(music, sound, at, 4096, at + offset - kRate, at + offset + kRate, &score);
         // Not near the last place (a seek, or no place yet): the whole music, twice a second at most.
         if (found < 0 && i >= nextWholeSearch) {
             found = locateInMusic(music, sound, at, 4096, 0, musicFrames, &score);
@@ -256,8 +261,8 @@ int main(int argc, char** argv) {
     printSpread("uncalibrated offset (picture time - sound time, > 0: picture ahead)", raws);
     printSpread("calibrated A/V offset (picture time - sound time, > 0: picture ahead)", offsets);
     if (firstSight.size() >= 2) {
-        printf("the demo's pictures: %zu new ones in %.2f s of recording (%.1f per second)\n", firstSight.size(),
-               pictureTimes.back() - pictureTimes.front(),
+        printf("the demo's pictures: %zu new ones in %.2f s of recording (%.1f per second)\n",
+               firstSight.size(), pictureTimes.back() - pictureTimes.front(),
                double(firstSight.size() - 1) / (pictureTimes.back() - pictureTimes.front()));
         printSpread("calibrated offset of each new picture at first sight", firstSight);
     }
