@@ -3,7 +3,8 @@
 // full scan), SDL2 plays it at 44100 Hz stereo, and the position reported is what is heard now.
 // The clock rule: the picture takes its time only from this position. It is re-anchored at every
 // device callback with the performance counter, extrapolated in between, lags the device buffer
-// (half of it through PulseAudio), never runs backwards, and holds at a seek target until the new audio reaches the speaker.
+// (half of it through PulseAudio), never runs backwards, and holds at a seek target until the new
+// audio reaches the speaker.
 // Without a device a silent real-time clock stands in, also from the moment a device goes away (a
 // sound server that dies): the clock goes on from where it was. In offline mode the caller sets
 // the time.
