@@ -2,8 +2,9 @@
 // The music stream: libmpg123 decodes the MP3 from its memory block (sample-exact seeking after a
 // full scan), SDL2 plays it at 44100 Hz stereo, and the position reported is what is heard now.
 // The clock rule: the picture takes its time only from this position. It is re-anchored at every
-// device callback with the performance counter, extrapolated in between, lags the device buffer,
-// never runs backwards, and holds at a seek target until the new audio reaches the speaker.
+// device callback with the performance counter, extrapolated in between, lags the device buffer
+// (half of it through PulseAudio), never runs backwards, and holds at a seek target until the new
+// audio reaches the speaker.
 // Without a device a silent real-time clock stands in, also from the moment a device goes away (a
 // sound server that dies): the clock goes on from where it was. In offline mode the caller sets
 // the time.
@@ -123,6 +124,7 @@ std::mutex lock;  // guards everything below that the callback touches
 SDL_AudioDeviceID device = 0;
 bool deviceLost = false;          // the device went away: the silent clock runs from then on
 int deviceBufferFrames = 0;
+int heardLagFrames = 0;           // frames handed out but not yet heard at a callback
 bool offline = false;
 long long offlineMs = 0;
 bool spectrumActive = false;
@@ -163,9 +165,9 @@ void audioCallback(void*, Uint8* buffer, int bytes) {
     probeState.callbackSeconds = now;
     probeState.bufferFrames = int(frames);
     ++probeState.callbacks;
-    // What the speaker plays now was handed out one device buffer ago. Before the first buffer of
-    // the stream is heard this is negative: the position then stays at 0 until it is.
-    long long heard = start - deviceBufferFrames;
+    // What the speaker plays now was handed out heardLagFrames ago. Before the first buffer of the
+    // stream is heard this is negative: the position then stays at 0 until it is.
+    long long heard = start - heardLagFrames;
     if (holdFrame >= 0) {
         if (heard < holdFrame) return;
         holdFrame = -1;
@@ -243,6 +245,11 @@ bool audioInit(int rate) {
         return false;
     }
     deviceBufferFrames = have.samples;
+    // A device plays what it was handed one buffer later. Through PulseAudio (SDL asks the server
+    // to hold one buffer) the sound came about 80 ms (of 186) sooner than that, picture lag
+    // included, in end-to-end recordings (scripts/avOffset, docs/benchmarks.md): half a buffer.
+    const char* driver = SDL_GetCurrentAudioDriver();
+    heardLagFrames = driver && strcmp(driver, "pulseaudio") == 0 ? have.samples / 2 : have.samples;
     SDL_PauseAudioDevice(device, 0);
     return true;
 }

@@ -164,6 +164,16 @@ long disturbedSpan(const std::vector<float>& music, const std::vector<float>& re
 
 }  // namespace
 
+long locateInMusic(const std::vector<float>& music, const std::vector<float>& rec, long recStart, long n,
+                   long from, long to, double* score) {
+    if (recStart < 0 || recStart + n > long(rec.size())) {
+        *score = -2;
+        return -1;
+    }
+    long found = locate(music, rec, recStart, n, from, to, score);
+    return found >= 0 && *score >= kMatch ? found : -1;
+}
+
 bool isDisruption(const SoundEvent& event, long limitFrames) {
     // A shift is measured to the frame; the span, which includes the blocks at its edges, only
     // decides for audio replaced in place.

@@ -30,3 +30,9 @@ SoundAlignment alignRecording(const std::vector<float>& music, const std::vector
 // Whether an event is a dropout or discontinuity longer than limitFrames: the silence slipped in or
 // the audio skipped, or for audio replaced in place the disturbed span.
 bool isDisruption(const SoundEvent& event, long limitFrames);
+
+// The music frame where the recording's n frames from recStart are found, searched among the music
+// starts from..to (clamped to the music): -1 when they match nowhere. score: the normalized
+// correlation there.
+long locateInMusic(const std::vector<float>& music, const std::vector<float>& recording, long recStart,
+                   long n, long from, long to, double* score);
