@@ -112,6 +112,7 @@ int runDemo(int argc, char** argv) {
     } else {
         isFullscreen = mode == START_FULLSCREEN;
     }
+    platformStartStopWatcher();
     if (platformStopRequested()) return 0;
     if (!openDisplayWindow("Vel - Kestrane", 800, 600, 32, isFullscreen)) return 0;
     runMessageLoop();

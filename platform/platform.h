@@ -34,6 +34,9 @@ void platformCloseMessageBox();
 // code 0 by itself (start-up that is still loading, say).
 // ---------------------------------------------------------------------------------------------
 void platformWatchStopSignals();
+// Starts the thread that acts on a stop once no start question can be open (before it, a stop
+// ends the process at once).
+void platformStartStopWatcher();
 bool platformStopRequested();
 
 // ---------------------------------------------------------------------------------------------
