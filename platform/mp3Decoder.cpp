@@ -1,0 +1,126 @@
+// mp3Decoder.cpp
+// libmpg123 over a memory block: the music stream's decoders and the whole-block decoding the tools
+// use. Always 44100 Hz stereo 16-bit; a full scan at open makes seeks sample-exact.
+#include "platform/mp3Decoder.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sys/types.h>
+
+#include "platform/platform.h"
+
+namespace {
+
+const int kRate = 44100;
+
+ssize_t readMemory(void* handle, void* buffer, size_t bytes) {
+    MemoryReader* r = static_cast<MemoryReader*>(handle);
+    long left = r->length - r->position;
+    long n = std::min<long>(left, long(bytes));
+    if (n <= 0) return 0;
+    memcpy(buffer, r->data + r->position, size_t(n));
+    r->position += n;
+    return n;
+}
+
+off_t seekMemory(void* handle, off_t offset, int whence) {
+    MemoryReader* r = static_cast<MemoryReader*>(handle);
+    long base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? r->position : r->length;
+    long target = base + long(offset);
+    if (target < 0 || target > r->length) return -1;
+    r->position = target;
+    return target;
+}
+
+}  // namespace
+
+// Opens a decoder over the block that always yields 44100 Hz stereo 16-bit, with a full scan for
+// exact seeking. Null when the data holds no decodable MPEG audio.
+mpg123_handle* openDecoder(MemoryReader* reader) {
+    static bool initialised = false;
+    if (!initialised) {
+        mpg123_init();
+        initialised = true;
+    }
+    int error = 0;
+    mpg123_handle* h = mpg123_new(nullptr, &error);
+    if (!h) return nullptr;
+    mpg123_param(h, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0.0);
+    mpg123_param(h, MPG123_RESYNC_LIMIT, 16384, 0.0);
+    mpg123_format_none(h);
+    mpg123_format(h, kRate, MPG123_STEREO, MPG123_ENC_SIGNED_16);
+    if (mpg123_replace_reader_handle(h, readMemory, seekMemory, nullptr) != MPG123_OK ||
+        mpg123_open_handle(h, reader) != MPG123_OK) {
+        mpg123_delete(h);
+        return nullptr;
+    }
+    long rate = 0;
+    int channels = 0, encoding = 0;
+    if (mpg123_getformat(h, &rate, &channels, &encoding) != MPG123_OK || rate != kRate ||
+        channels != MPG123_STEREO) {
+        mpg123_close(h);
+        mpg123_delete(h);
+        return nullptr;
+    }
+    mpg123_format_none(h);
+    mpg123_format(h, kRate, MPG123_STEREO, MPG123_ENC_SIGNED_16);
+    mpg123_scan(h);
+    return h;
+}
+
+void closeDecoder(mpg123_handle* h) {
+    if (!h) return;
+    mpg123_close(h);
+    mpg123_delete(h);
+}
+
+// Reads up to frames stereo frames; the rest of the buffer is silence. Returns frames decoded.
+long readFrames(mpg123_handle* h, int16_t* out, long frames) {
+    long done = 0;
+    while (h && done < frames) {
+        size_t got = 0;
+        int rc = mpg123_read(h, reinterpret_cast<unsigned char*>(out + done * 2),
+                             size_t(frames - done) * 4, &got);
+        done += long(got / 4);
+        if (rc == MPG123_NEW_FORMAT) continue;
+        if (rc != MPG123_OK || got == 0) break;
+    }
+    if (done < frames) memset(out + done * 2, 0, size_t(frames - done) * 4);
+    return done;
+}
+
+bool decodeMp3(const unsigned char* data, long length, int16_t** pcm, long* frames, int* rate,
+               int* channels) {
+    *pcm = nullptr;
+    *frames = 0;
+    MemoryReader reader = {data, length, 0};
+    mpg123_handle* h = data && length > 0 ? openDecoder(&reader) : nullptr;
+    if (!h) return false;
+    off_t total = mpg123_length(h);
+    long capacity = total > 0 ? long(total) : kRate * 60;
+    int16_t* out = static_cast<int16_t*>(malloc(size_t(capacity) * 4));
+    long done = 0;
+    while (out) {
+        if (done == capacity) {
+            capacity *= 2;
+            int16_t* grown = static_cast<int16_t*>(realloc(out, size_t(capacity) * 4));
+            if (!grown) break;
+            out = grown;
+        }
+        size_t got = 0;
+        int rc = mpg123_read(h, reinterpret_cast<unsigned char*>(out + done * 2),
+                             size_t(capacity - done) * 4, &got);
+        done += long(got / 4);
+        if (rc == MPG123_NEW_FORMAT) continue;
+        if (rc != MPG123_OK || got == 0) break;
+    }
+    closeDecoder(h);
+    if (!out) return false;
+    *pcm = out;
+    *frames = done;
+    *rate = kRate;
+    *channels = 2;
+    return true;
+}

@@ -1,0 +1,187 @@
+// musicClock.cpp
+// The music clock's arithmetic (musicClock.h): segments map the output's frames to music frames,
+// observations anchor the position, and the silent real-time clock covers the time without one.
+#include "platform/musicClock.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// How far the position may differ from the returning output's sound before the output is aimed
+// again instead of slewed onto it, and how many times it is aimed again at most.
+const double kResyncToleranceSeconds = 0.03;
+const int kMaxReaims = 4;
+// The slew after a return: the position moves at most this much faster or slower than real time.
+const double kSlewRate = 0.1;
+
+long long silentPosition(const MusicClock* c, double now) {
+    return c->silentBase + (long long)(std::max(0.0, now - c->silentTime) * c->rate);
+}
+
+// The segment that holds the output's frame device, newest first; -1 when it precedes them all.
+int segmentOf(const MusicClock* c, long long device) {
+    for (int i = c->segmentCount - 1; i >= 0; --i) {
+        const ClockSegment& s = c->segments[(c->segmentFirst + i) % kClockSegments];
+        if (s.device <= device) return i;
+    }
+    return -1;
+}
+
+void clearSegments(MusicClock* c) {
+    c->segmentFirst = 0;
+    c->segmentCount = 0;
+}
+
+// The output starts again from frame: a new segment is awaited and nothing heard so far counts.
+void awaitSegment(MusicClock* c, long long frame) {
+    c->segmentPending = true;
+    c->holdFrame = frame;
+    c->anchored = false;
+}
+
+}  // namespace
+
+void clockStart(MusicClock* c, int rate, bool silent, double now) {
+    *c = MusicClock{};
+    c->rate = rate;
+    c->playing = true;
+    c->silent = silent;
+    c->silentTime = now;
+    if (!silent) {
+        c->holding = true;
+        awaitSegment(c, 0);
+    }
+}
+
+long long clockSeek(MusicClock* c, long long frame, double now) {
+    frame = std::max(0LL, frame);
+    c->lastReported = frame;
+    c->slewFrames = 0;
+    if (c->silent) {
+        c->silentBase = frame;
+        c->silentTime = now;
+        if (!c->resyncing) return -1;
+        // The returning output is aimed at where the silent clock will be when it is heard.
+        clearSegments(c);
+        awaitSegment(c, frame + c->resyncLatency);
+        return c->holdFrame;
+    }
+    c->holding = true;
+    awaitSegment(c, frame);
+    return frame;
+}
+
+long long clockSetPlaying(MusicClock* c, bool playing, double now) {
+    if (c->playing == playing) return -1;
+    if (!playing) {
+        const long long frame = clockPosition(c, now);
+        c->playing = false;
+        c->silentBase = frame;
+        c->holdFrame = frame;
+        return -1;
+    }
+    c->playing = true;
+    c->silentTime = now;
+    if (c->silent) return -1;
+    c->holding = true;
+    awaitSegment(c, c->lastReported);
+    return c->lastReported;
+}
+
+void clockPlaceSegment(MusicClock* c, long long device, long long music) {
+    if (c->segmentCount == kClockSegments) {
+        c->segmentFirst = (c->segmentFirst + 1) % kClockSegments;
+        --c->segmentCount;
+    }
+    c->segments[(c->segmentFirst + c->segmentCount) % kClockSegments] = {device, music};
+    ++c->segmentCount;
+    c->segmentPending = false;
+}
+
+bool clockSegmentPending(const MusicClock* c) { return c->segmentPending; }
+
+bool clockHeard(MusicClock* c, long long device, double now, long long aheadLimit) {
+    if (!c->playing || c->segmentPending || (c->silent && !c->resyncing)) return false;
+    int i = segmentOf(c, device);
+    if (i < 0) return false;
+    // While a target is held, only the newest segment's sound counts.
+    if ((c->holding || c->resyncing) && i != c->segmentCount - 1) return false;
+    const ClockSegment& s = c->segments[(c->segmentFirst + i) % kClockSegments];
+    const long long heard = s.music + (device - s.device);
+    if (c->resyncing) {
+        const double error = double(silentPosition(c, now) - heard);
+        if (std::fabs(error) > kResyncToleranceSeconds * c->rate && c->reaims < kMaxReaims) {
+            c->resyncLatency += (long long)error;
+            return true;
+        }
+        c->resyncing = false;
+        c->silent = false;
+        c->slewFrames = error;
+        c->slewTime = now;
+    }
+    c->holding = false;
+    c->anchored = true;
+    c->anchorFrame = heard;
+    c->anchorTime = now;
+    c->aheadLimit = aheadLimit;
+    return false;
+}
+
+void clockLose(MusicClock* c, double now) {
+    if (c->silent && !c->resyncing) return;
+    const long long frame = clockPosition(c, now);
+    c->silent = true;
+    c->resyncing = false;
+    c->holding = false;
+    c->anchored = false;
+    c->segmentPending = false;
+    c->slewFrames = 0;
+    c->silentBase = frame;
+    c->silentTime = now;
+    c->holdFrame = frame;
+    clearSegments(c);
+}
+
+long long clockRegain(MusicClock* c, double now, long long expectedLatencyFrames) {
+    if (!c->silent) return clockPosition(c, now);
+    c->resyncing = true;
+    c->reaims = 0;
+    c->resyncLatency = expectedLatencyFrames;
+    clearSegments(c);
+    const long long frame = clockPosition(c, now) + expectedLatencyFrames;
+    awaitSegment(c, frame);
+    return frame;
+}
+
+long long clockReaim(MusicClock* c, double now) {
+    ++c->reaims;
+    clearSegments(c);
+    const long long frame = std::max(0LL, clockPosition(c, now) + c->resyncLatency);
+    awaitSegment(c, frame);
+    return frame;
+}
+
+long long clockPosition(MusicClock* c, double now) {
+    if (!c->playing) return c->lastReported;
+    long long frame;
+    if (c->silent) {
+        frame = silentPosition(c, now);
+    } else if (c->holding || !c->anchored) {
+        frame = c->holdFrame;
+    } else {
+        const double elapsed = std::max(0.0, now - c->anchorTime);
+        frame = c->anchorFrame + std::min((long long)(elapsed * c->rate), c->aheadLimit);
+        if (c->slewFrames != 0) {
+            const double left = std::fabs(c->slewFrames) - kSlewRate * std::max(0.0, now - c->slewTime) * c->rate;
+            if (left > 0) {
+                frame += (long long)std::copysign(left, c->slewFrames);
+            } else {
+                c->slewFrames = 0;
+            }
+        }
+    }
+    frame = std::max(frame, c->lastReported);
+    c->lastReported = frame;
+    return frame;
+}

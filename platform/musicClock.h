@@ -1,0 +1,71 @@
+// musicClock.h
+// The music clock's rules, apart from any device: the position is the music frame heard now. An
+// output tells the clock where each stretch of music starts in its own frame count (a segment) and
+// which of its frames is heard at a given time; the clock maps one to the other, holds a start or
+// seek target until its first frame is heard, never runs backwards, runs on silently in real time
+// when the output goes away, and slews back onto the output's timing when it returns. Every
+// function takes the time (seconds, any steady scale) as an argument, so it is tested without
+// sleeping.
+#pragma once
+
+enum { kClockSegments = 64 };
+
+struct ClockSegment {
+    long long device;  // the output's frame at which this stretch starts
+    long long music;   // the music frame played there
+};
+
+struct MusicClock {
+    int rate;                   // frames per second
+    bool playing;               // started and not paused
+    bool silent;                // no output: real time from silentBase at silentTime
+    long long silentBase;
+    double silentTime;
+    ClockSegment segments[kClockSegments];  // ring, oldest first from segmentFirst
+    int segmentFirst;
+    int segmentCount;
+    bool segmentPending;        // a start or seek whose segment the output has not placed yet
+    bool holding;               // reporting holdFrame until the latest segment is heard
+    long long holdFrame;
+    bool anchored;              // anchorFrame heard at anchorTime
+    long long anchorFrame;
+    double anchorTime;
+    long long aheadLimit;       // frames the position may run past the latest observation
+    bool resyncing;             // the output came back: the silent clock runs until it is heard
+    long long resyncLatency;    // frames from placing a segment to hearing it, as learnt while resyncing
+    int reaims;                 // times the returning output was aimed again
+    double slewFrames;          // position minus heard frame when the output was heard again
+    double slewTime;
+    long long lastReported;     // never report less while playing
+};
+
+// Resets to the music's start, playing, held at frame 0 until the output's first frame is heard
+// (with silent set: running in real time from now).
+void clockStart(MusicClock* clock, int rate, bool silent, double now);
+// Functions that return a frame start a new segment there: the caller seeks the music to that
+// frame, drops what the output holds and places the segment where the output resumes.
+//
+// Seek: held at frame (negative is 0) until the output's new segment is heard; the silent clock
+// runs on from there at once. Returns where the output plays from (-1: no output).
+long long clockSeek(MusicClock* clock, long long frame, double now);
+// Pause and resume; a resumed device clock holds until the resumed audio is heard, like a seek.
+// Returns where the output plays from on a resume with an output, else -1.
+long long clockSetPlaying(MusicClock* clock, bool playing, double now);
+// The output places the pending start, seek or resume at its frame device.
+void clockPlaceSegment(MusicClock* clock, long long device, long long music);
+bool clockSegmentPending(const MusicClock* clock);
+// An observation: the output's frame device is heard at now; the position may be extrapolated in
+// real time up to aheadLimit frames beyond it until the next observation. True when a returning
+// output is heard too far from the silent clock: the caller then calls clockReaim.
+bool clockHeard(MusicClock* clock, long long device, double now, long long aheadLimit);
+// The output went away: from the position reached, the clock runs on in real time.
+void clockLose(MusicClock* clock, double now);
+// A new output (device frames from 0 again) will play from the frame returned, which the caller
+// places as its first segment. The silent clock runs on until that segment is heard; the position
+// then moves at most a tenth faster or slower than real time until it meets what is heard.
+long long clockRegain(MusicClock* clock, double now, long long expectedLatencyFrames);
+// The returning output missed the silent clock by more than a few milliseconds: it plays again
+// from the frame returned, corrected by the latency learnt from the miss.
+long long clockReaim(MusicClock* clock, double now);
+// The music frame heard now: monotonic while playing, moved back only by seeks.
+long long clockPosition(MusicClock* clock, double now);

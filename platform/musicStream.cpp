@@ -1,0 +1,289 @@
+// musicStream.cpp
+// The music stream: decodes the MP3 for whichever output plays it, reports the position heard now
+// (the demo's only musicClock, musicClock.h) and the spectrum there. Outputs, tried in order: a
+// PulseAudio-protocol server through libpulse (PulseAudio, or PipeWire's PulseAudio service), then
+// SDL's audio, then none: a silent real-time musicClock. In offline mode the caller sets the time.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "platform/audioOutput.h"
+#include "platform/musicClock.h"
+#include "platform/mp3Decoder.h"
+#include "platform/platform.h"
+
+namespace {
+
+const int kRate = 44100;
+const int kSpectrumSize = 1024;
+
+}  // namespace
+
+struct MusicStream {
+    MemoryReader playReader;
+    MemoryReader analysisReader;
+    mpg123_handle* play;      // decodes for the output, under the lock
+    mpg123_handle* analysis;  // decodes for the spectrum, on the main thread only
+    long long totalFrames;    // decodable length; silence and a running clock follow
+    bool silent;              // no music at all: a clock over silence
+};
+
+namespace {
+
+std::mutex lock;                     // guards everything below that an output's thread touches
+const AudioOutput* output = nullptr;  // null: the silent clock (or offline)
+bool offline = false;
+long long offlineMs = 0;
+bool spectrumActive = false;
+float spectrum[kSpectrumSize / 2];
+
+MusicStream* current = nullptr;  // the stream on the channel
+MusicClock musicClock = {};
+long long decodedFrame = 0;      // next music frame handed to the output
+
+bool trace() { return getenv("KESTRANE_TRACE") != nullptr; }
+
+// The music plays on from frame: the decoder goes there and the next render places the segment.
+void aimLocked(long long frame) {
+    if (frame < 0) return;
+    decodedFrame = frame;
+    if (current && current->play && frame < current->totalFrames) mpg123_seek(current->play, off_t(frame), SEEK_SET);
+}
+
+// Whether SDL_AUDIODRIVER leaves the choice to us or names a sound server: then a PulseAudio-
+// protocol server is tried first. A named SDL driver (dummy, alsa, disk ...) is used as asked.
+bool serverWanted() {
+    const char* driver = getenv("SDL_AUDIODRIVER");
+    if (!driver || !*driver) return true;
+    return strcmp(driver, "pulseaudio") == 0 || strcmp(driver, "pulse") == 0 || strcmp(driver, "pipewire") == 0;
+}
+
+void lockOutput() {
+    if (output) output->lock();
+}
+void unlockOutput() {
+    if (output) output->unlock();
+}
+
+}  // namespace
+
+long long streamRender(int16_t* out, long frames, long long device) {
+    std::lock_guard<std::mutex> guard(lock);
+    if (!current || !musicClock.playing) return -1;
+    if (clockSegmentPending(&musicClock)) clockPlaceSegment(&musicClock, device, decodedFrame);
+    if (current->play && decodedFrame < current->totalFrames) {
+        readFrames(current->play, out, frames);
+    } else {
+        memset(out, 0, size_t(frames) * 4);
+    }
+    decodedFrame += frames;
+    return decodedFrame - frames;
+}
+
+bool streamHeard(long long device, double now, long long aheadLimit) {
+    std::lock_guard<std::mutex> guard(lock);
+    if (!clockHeard(&musicClock, device, now, aheadLimit)) return false;
+    aimLocked(clockReaim(&musicClock, now));
+    return true;
+}
+
+void streamOutputLost(double now, const char* why) {
+    std::lock_guard<std::mutex> guard(lock);
+    const bool wasHeard = !musicClock.silent || musicClock.resyncing;
+    clockLose(&musicClock, now);
+    if (wasHeard && trace()) {
+        fprintf(stderr, "kestrane-trace: sound device lost at %.3f s of music (%s); silent clock from there\n",
+                double(musicClock.silentBase) / kRate, why);
+    }
+}
+
+void streamOutputRegained(double now, long long latencyFrames) {
+    std::lock_guard<std::mutex> guard(lock);
+    aimLocked(clockRegain(&musicClock, now, latencyFrames));
+    if (trace()) {
+        fprintf(stderr, "kestrane-trace: sound device back at %.3f s of music; playing from %.3f s\n",
+                double(clockPosition(&musicClock, now)) / kRate, double(decodedFrame) / kRate);
+    }
+}
+
+bool streamPlaying() {
+    std::lock_guard<std::mutex> guard(lock);
+    return current && musicClock.playing;
+}
+
+void audioSetOffline(bool on) { offline = on; }
+
+bool audioHasDevice() {
+    std::lock_guard<std::mutex> guard(lock);
+    return output && !musicClock.silent;
+}
+
+bool audioInit(int rate) {
+    if (offline) return false;
+    if (output) return true;
+    const char* why = "SDL_AUDIODRIVER names an SDL driver";
+    if (serverWanted()) {
+        if (pulseOutput.open(rate)) {
+            output = &pulseOutput;
+            why = "a PulseAudio-protocol server answered";
+        } else {
+            why = "no PulseAudio-protocol server answered";
+        }
+    }
+    if (!output && sdlOutput.open(rate)) output = &sdlOutput;
+    std::lock_guard<std::mutex> guard(lock);
+    clockStart(&musicClock, kRate, output == nullptr, platformSeconds());
+    if (trace()) {
+        fprintf(stderr, "kestrane-trace: audio output: %s (%s)\n",
+                output ? output->describe() : "none, a silent clock", why);
+    }
+    return output != nullptr;
+}
+
+void audioClose() {
+    if (output) {
+        output->close();
+        output = nullptr;
+    }
+    std::lock_guard<std::mutex> guard(lock);
+    if (current) {
+        closeDecoder(current->play);
+        closeDecoder(current->analysis);
+        delete current;
+        current = nullptr;
+    }
+    musicClock = MusicClock{};
+}
+
+MusicStream* audioStreamOpen(const unsigned char* data, long length) {
+    MusicStream* s = new MusicStream();
+    if (!data || length <= 0) {
+        s->silent = true;
+        return s;
+    }
+    s->playReader = {data, length, 0};
+    s->analysisReader = {data, length, 0};
+    s->play = openDecoder(&s->playReader);
+    s->analysis = s->play ? openDecoder(&s->analysisReader) : nullptr;
+    if (!s->play || !s->analysis) {
+        closeDecoder(s->play);
+        closeDecoder(s->analysis);
+        delete s;
+        return nullptr;
+    }
+    off_t frames = mpg123_length(s->play);
+    s->totalFrames = frames > 0 ? (long long)frames : 0;
+    return s;
+}
+
+int audioStreamPlay(MusicStream* stream, bool paused) {
+    if (!stream) return -1;
+    // KESTRANE_TRACE: one line per start from 0 ms, so long runs can show the music starts once.
+    if (trace()) fprintf(stderr, "kestrane-trace: music stream started%s\n", stream->silent ? " (silent musicClock)" : "");
+    lockOutput();
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        const double now = platformSeconds();
+        current = stream;
+        // A lost output stays lost: the silent musicClock, until the output comes back.
+        clockStart(&musicClock, kRate, !output || musicClock.silent, now);
+        aimLocked(0);
+        if (paused) clockSetPlaying(&musicClock, false, now);
+    }
+    if (output && !paused) output->restart();
+    unlockOutput();
+    return 0;
+}
+
+void audioSetPaused(int channel, bool paused) {
+    if (channel < 0) return;
+    lockOutput();
+    long long frame;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        if (!current) {
+            unlockOutput();
+            return;
+        }
+        frame = clockSetPlaying(&musicClock, !paused, platformSeconds());
+        aimLocked(frame);
+    }
+    if (output && frame >= 0) output->restart();
+    unlockOutput();
+}
+
+int audioStreamGetTime(MusicStream* stream) {
+    if (!stream) return 0;
+    if (offline) {
+        std::lock_guard<std::mutex> guard(lock);
+        return stream == current ? int(offlineMs) : 0;
+    }
+    if (output) output->poll(platformSeconds());
+    std::lock_guard<std::mutex> guard(lock);
+    if (stream != current) return 0;
+    return int(clockPosition(&musicClock, platformSeconds()) * 1000 / kRate);
+}
+
+void audioStreamSetTime(MusicStream* stream, int ms) {
+    if (!stream) return;
+    if (ms < 0) ms = 0;
+    const long long frame = (long long)ms * kRate / 1000;
+    lockOutput();
+    long long from = -1;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        if (stream != current) {
+            unlockOutput();
+            return;
+        }
+        if (offline) {
+            offlineMs = ms;
+        } else {
+            from = clockSeek(&musicClock, frame, platformSeconds());
+            aimLocked(from);
+            if (from < 0) decodedFrame = frame;
+        }
+    }
+    if (output && from >= 0) output->restart();
+    unlockOutput();
+}
+
+bool audioClockProbe(AudioClockProbe* probe) {
+    *probe = AudioClockProbe{};
+    if (!output || !output->probe || !audioHasDevice()) return false;
+    return output->probe(probe);
+}
+
+void audioSetOfflineTimeMs(long long ms) {
+    std::lock_guard<std::mutex> guard(lock);
+    offlineMs = ms < 0 ? 0 : ms;
+}
+
+void audioSetSpectrumActive(bool active) {
+    spectrumActive = active;
+    if (!active) memset(spectrum, 0, sizeof spectrum);
+}
+
+const float* audioGetSpectrum() {
+    if (!spectrumActive) return spectrum;
+    MusicStream* s;
+    long long frame;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        s = current;
+        frame = offline ? offlineMs * kRate / 1000 : clockPosition(&musicClock, platformSeconds());
+    }
+    static int16_t pcm[kSpectrumSize * 2];
+    static float mono[kSpectrumSize];
+    if (!s || !s->analysis || frame >= s->totalFrames) {
+        memset(spectrum, 0, sizeof spectrum);
+        return spectrum;
+    }
+    mpg123_seek(s->analysis, off_t(frame), SEEK_SET);
+    readFrames(s->analysis, pcm, kSpectrumSize);
+    for (int i = 0; i < kSpectrumSize; ++i) mono[i] = (pcm[2 * i] + pcm[2 * i + 1]) / 65536.0f;
+    computeSpectrum(mono, spectrum);
+    return spectrum;
+}

@@ -1,0 +1,245 @@
+// musicClockTest.cpp
+// The music clock's rules fed with timing sequences, no device and no sleeping: a server's
+// interpolated timing read every frame, a device's callbacks a buffer apart, seeks, pauses, an
+// output that goes away and one that comes back.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "platform/musicClock.h"
+
+namespace {
+
+const int kRate = 44100;
+const long long kBuffer = 8192;
+
+long long frames(double seconds) { return (long long)std::llround(seconds * kRate); }
+double ms(long long frame) { return frame * 1000.0 / kRate; }
+
+// A server whose sound starts being heard at heardFrom (seconds) and then plays in real time:
+// the output frame heard at t, or -1 before anything is heard.
+struct Server {
+    double heardFrom;
+    long long heardAt(double t) const { return t < heardFrom ? -1 : frames(t - heardFrom); }
+};
+
+class ClockTest : public ::testing::Test {
+protected:
+    MusicClock clock;
+    // Reads the clock every frame (60 per second) from t0 to t1 as the main loop does, feeding it
+    // the server's timing first; returns the largest step between two reads beyond the frame time,
+    // and fails on any step backwards.
+    double playFrames(const Server& server, long long deviceOffset, double t0, double t1, long long* last) {
+        double worstExcessMs = 0;
+        long long previous = *last;
+        for (double t = t0; t <= t1; t += 1.0 / 60) {
+            long long heard = server.heardAt(t);
+            if (heard >= 0) clockHeard(&clock, deviceOffset + heard, t, 0);
+            long long now = clockPosition(&clock, t);
+            EXPECT_GE(now, previous) << "backwards at " << t;
+            worstExcessMs = std::max(worstExcessMs, ms(now - previous) - 1000.0 / 60);
+            previous = now;
+        }
+        *last = previous;
+        return worstExcessMs;
+    }
+};
+
+}  // namespace
+
+TEST_F(ClockTest, HoldsTheStartUntilTheFirstFrameIsHeardThenFollowsTheServer) {
+    clockStart(&clock, kRate, false, 0.0);
+    EXPECT_TRUE(clockSegmentPending(&clock));
+    clockPlaceSegment(&clock, 0, 0);
+    // The server renders nothing for its first 1.5 s: the clock must not run ahead meanwhile, not
+    // even by a frame (a clock that extrapolates from the start reached two buffers, then stood).
+    Server server{1.5};
+    for (double t = 0; t < 1.5; t += 0.001) EXPECT_EQ(clockPosition(&clock, t), 0) << "at " << t;
+    long long last = 0;
+    const double worst = playFrames(server, 0, 1.5, 4.0, &last);
+    EXPECT_NEAR(ms(last), 2500.0, 17.0);
+    EXPECT_LT(worst, 1.0) << "the clock jumped";
+    // Every read of a moving clock moves: never standing still while the sound plays.
+    long long a = clockPosition(&clock, 4.0);
+    clockHeard(&clock, server.heardAt(4.0 + 1.0 / 60), 4.0 + 1.0 / 60, 0);
+    EXPECT_GT(clockPosition(&clock, 4.0 + 1.0 / 60), a);
+}
+
+TEST_F(ClockTest, DeviceCallbacksAreExtrapolatedSmoothlyUpToTheirLimit) {
+    // SDL's device: a callback every buffer hands out the next buffer; what it hands out is heard
+    // one buffer later. The segment sits where the stream's first buffer went (after one buffer
+    // of silence from before the stream played).
+    clockStart(&clock, kRate, false, 0.0);
+    const double period = double(kBuffer) / kRate;
+    long long device = kBuffer;
+    clockPlaceSegment(&clock, device, 0);
+    long long previous = 0;
+    for (int callback = 0; callback < 20; ++callback) {
+        const double t = period * callback;
+        clockHeard(&clock, device - kBuffer, t, 2 * kBuffer);
+        device += kBuffer;
+        for (double r = t; r < t + period; r += 0.004) {
+            long long now = clockPosition(&clock, r);
+            ASSERT_GE(now, previous);
+            EXPECT_LE(now - previous, frames(0.004) + 1) << "a step at " << r;
+            previous = now;
+        }
+    }
+    // Nothing was heard during the first buffer (the device played the silence before the stream);
+    // from the second callback on the position follows real time one buffer behind.
+    EXPECT_NEAR(ms(clockPosition(&clock, period * 20)), (period * 20 - period) * 1000, 1.0);
+    // A device that stops calling back: the position runs at most two buffers past the last one.
+    const long long stalled = clockPosition(&clock, period * 30);
+    EXPECT_EQ(stalled, (20 - 2) * kBuffer + 2 * kBuffer);
+}
+
+TEST_F(ClockTest, SeeksHoldTheTargetUntilItsSoundIsHeard) {
+    clockStart(&clock, kRate, false, 0.0);
+    clockPlaceSegment(&clock, 0, 0);
+    Server server{0.1};
+    long long last = 0;
+    playFrames(server, 0, 0.1, 1.0, &last);
+    // Forward to 60 s at t = 1.0: the output drops what it held and resumes 4410 frames further on.
+    EXPECT_EQ(clockSeek(&clock, frames(60.0), 1.0), frames(60.0));
+    EXPECT_EQ(clockPosition(&clock, 1.0), frames(60.0));
+    // Sound of the old segment still heard while the flush travels: the target holds.
+    clockHeard(&clock, server.heardAt(1.02), 1.02, 0);
+    EXPECT_EQ(clockPosition(&clock, 1.02), frames(60.0));
+    const long long resumeAt = server.heardAt(1.0) + 4410;
+    clockPlaceSegment(&clock, resumeAt, frames(60.0));
+    clockHeard(&clock, resumeAt - 1, 1.0 + 0.1 - 1.0 / kRate, 0);
+    EXPECT_EQ(clockPosition(&clock, 1.1 - 1.0 / kRate), frames(60.0));
+    clockHeard(&clock, resumeAt + frames(0.05), 1.15, 0);
+    EXPECT_EQ(clockPosition(&clock, 1.15), frames(60.05));
+    // Backwards (N) moves the position back, and it holds there in turn.
+    EXPECT_EQ(clockSeek(&clock, frames(10.0), 1.2), frames(10.0));
+    EXPECT_EQ(clockPosition(&clock, 1.2), frames(10.0));
+    clockPlaceSegment(&clock, resumeAt + frames(0.2), frames(10.0));
+    clockHeard(&clock, resumeAt + frames(0.07), 1.22, 0);  // the 60 s segment, still playing
+    EXPECT_EQ(clockPosition(&clock, 1.22), frames(10.0));
+    // A negative target is the start.
+    EXPECT_EQ(clockSeek(&clock, -500, 1.3), 0);
+    EXPECT_EQ(clockPosition(&clock, 1.3), 0);
+}
+
+TEST_F(ClockTest, HeldSeeksInARowReleaseOnlyOnTheNewestSegment) {
+    // Holding M seeks every frame: many segments are placed before any is heard, more than the
+    // clock keeps. Only the newest one's sound ends the hold.
+    clockStart(&clock, kRate, false, 0.0);
+    clockPlaceSegment(&clock, 0, 0);
+    long long device = 0;
+    for (int i = 1; i <= kClockSegments + 10; ++i) {
+        const double t = i / 60.0;
+        clockSeek(&clock, frames(i), t);
+        device += 735;
+        clockPlaceSegment(&clock, device, frames(i));
+        clockHeard(&clock, device - 1, t, 0);  // the previous segment's sound
+        EXPECT_EQ(clockPosition(&clock, t), frames(i));
+    }
+    clockHeard(&clock, device + 100, 2.0, 0);
+    EXPECT_EQ(clockPosition(&clock, 2.0), frames(kClockSegments + 10) + 100);
+    // An observation that lands before every segment kept is no sound of this stream.
+    clockSeek(&clock, 0, 2.1);
+    clockPlaceSegment(&clock, device + 1000, 0);
+    clockHeard(&clock, 5, 2.2, 0);
+    EXPECT_EQ(clockPosition(&clock, 2.2), 0);
+}
+
+TEST_F(ClockTest, NeverRunsBackwardsWhenTheTimingIsCorrected) {
+    clockStart(&clock, kRate, false, 0.0);
+    clockPlaceSegment(&clock, 0, 0);
+    clockHeard(&clock, frames(1.0), 1.0, kBuffer);
+    const long long ahead = clockPosition(&clock, 1.1);  // extrapolated 0.1 s
+    clockHeard(&clock, frames(1.05), 1.1, kBuffer);      // the device says 50 ms less
+    EXPECT_EQ(clockPosition(&clock, 1.1), ahead);
+    EXPECT_GE(clockPosition(&clock, 1.2), ahead);
+}
+
+TEST_F(ClockTest, PausedHoldsAndResumeWaitsForTheSound) {
+    clockStart(&clock, kRate, false, 0.0);
+    EXPECT_EQ(clockSetPlaying(&clock, false, 0.0), -1);
+    EXPECT_EQ(clockPosition(&clock, 5.0), 0);
+    EXPECT_EQ(clockSetPlaying(&clock, true, 5.0), 0);
+    EXPECT_TRUE(clockSegmentPending(&clock));
+    clockPlaceSegment(&clock, 100, 0);
+    clockHeard(&clock, 100 + frames(0.5), 5.5, 0);
+    EXPECT_EQ(clockPosition(&clock, 5.5), frames(0.5));
+    // A silent clock pauses in place and resumes in real time.
+    MusicClock silent;
+    clockStart(&silent, kRate, true, 0.0);
+    EXPECT_FALSE(clockSegmentPending(&silent));
+    clockSetPlaying(&silent, false, 1.0);
+    EXPECT_EQ(clockPosition(&silent, 9.0), frames(1.0));
+    EXPECT_EQ(clockSetPlaying(&silent, true, 9.0), -1);
+    EXPECT_EQ(clockPosition(&silent, 10.0), frames(2.0));
+}
+
+TEST_F(ClockTest, WithoutOutputTheSilentClockRunsAndSeeksInRealTime) {
+    clockStart(&clock, kRate, true, 10.0);
+    EXPECT_NEAR(double(clockPosition(&clock, 10.2)), double(frames(0.2)), 1.0);
+    EXPECT_EQ(clockSeek(&clock, frames(100.0), 10.2), -1);
+    EXPECT_NEAR(double(clockPosition(&clock, 10.5)), double(frames(100.3)), 1.0);
+    clockHeard(&clock, frames(3.0), 10.6, 0);  // no output: nothing to hear
+    EXPECT_NEAR(double(clockPosition(&clock, 10.6)), double(frames(100.4)), 1.0);
+}
+
+TEST_F(ClockTest, ALostOutputLeavesTheClockRunningFromWhereItWas) {
+    clockStart(&clock, kRate, false, 0.0);
+    clockPlaceSegment(&clock, 0, 0);
+    Server server{0.2};
+    long long last = 0;
+    playFrames(server, 0, 0.2, 3.0, &last);
+    clockLose(&clock, 3.0);
+    EXPECT_EQ(clockPosition(&clock, 3.0), last);
+    // A dying device's last callbacks must not move it.
+    clockHeard(&clock, frames(10.0), 3.1, kBuffer);
+    EXPECT_EQ(clockPosition(&clock, 4.0), last + frames(1.0));
+    // Lost during a seek's hold: the silent clock runs on from the target.
+    MusicClock held;
+    clockStart(&held, kRate, false, 0.0);
+    clockPlaceSegment(&held, 0, 0);
+    clockSeek(&held, frames(50.0), 1.0);
+    clockLose(&held, 1.1);
+    EXPECT_NEAR(double(clockPosition(&held, 1.6)), double(frames(50.5)), 1.0);
+}
+
+TEST_F(ClockTest, AReturningOutputIsAimedAtTheSilentClockAndSlewedOntoIt) {
+    clockStart(&clock, kRate, false, 0.0);
+    clockPlaceSegment(&clock, 0, 0);
+    Server first{0.1};
+    long long last = 0;
+    playFrames(first, 0, 0.1, 2.0, &last);
+    clockLose(&clock, 2.0);
+    // A new server at 3.0 s, 0.2 s of latency expected. Its segment is heard 0.3 s after it is
+    // placed: the aim misses by 0.1 s and is corrected from what was learnt. The corrected one is
+    // heard 0.32 s after it is placed, 20 ms late: close enough to slew onto.
+    const long long aimed = clockRegain(&clock, 3.0, frames(0.2));
+    EXPECT_NEAR(double(aimed), double(last + frames(1.0) + frames(0.2)), 1.0);
+    clockPlaceSegment(&clock, 0, aimed);
+    long long deviceBase = 0, segmentMusic = aimed;
+    double heardFrom = 3.3;
+    int reaims = 0;
+    double t = 3.0;
+    long long previous = clockPosition(&clock, t);
+    for (t += 1.0 / 60; t < 8.0; t += 1.0 / 60) {
+        if (t >= heardFrom && clockHeard(&clock, deviceBase + frames(t - heardFrom), t, 0)) {
+            ++reaims;
+            segmentMusic = clockReaim(&clock, t);
+            // Aimed at where the silent clock will be when this segment is heard, as learnt.
+            EXPECT_NEAR(ms(segmentMusic), ms(clockPosition(&clock, t)) + 300.0, 1.0);
+            deviceBase += frames(t - heardFrom) + 1;
+            clockPlaceSegment(&clock, deviceBase, segmentMusic);
+            heardFrom = t + 0.32;
+        }
+        const long long now = clockPosition(&clock, t);
+        ASSERT_GE(now, previous) << "backwards at " << t;
+        // No jump and no stall: every step within a tenth of the frame time.
+        EXPECT_NEAR(ms(now - previous), 1000.0 / 60, 1000.0 / 60 * 0.1 + 0.1) << "at " << t;
+        previous = now;
+    }
+    EXPECT_EQ(reaims, 1);
+    // On the sound again: reads follow the server's timing exactly.
+    const long long heard = deviceBase + frames(t - heardFrom);
+    clockHeard(&clock, heard, t, 0);
+    EXPECT_EQ(clockPosition(&clock, t), segmentMusic + heard - deviceBase);
+}
