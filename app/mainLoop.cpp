@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "app/app.h"
 #include "assets/assets.h"
@@ -18,7 +19,9 @@ namespace {
 // standard error, so is each seek key applied (with the time it started from), each window
 // re-creation and, four times a second, the music clock; the end of the loop says where the
 // presentation stood (for long test runs).
+// KESTRANE_TRACE=frames adds a line per frame with the music time it drew.
 const bool tracing = getenv("KESTRANE_TRACE") != nullptr;
+const bool tracingFrames = tracing && strcmp(getenv("KESTRANE_TRACE"), "frames") == 0;
 long tracedFrames = 0;
 double frameStartWall = 0.0;  // when the last frame read DemoTime, on platformSeconds' scale
 
@@ -30,6 +33,9 @@ void traceFrame() {
         fprintf(stderr, "kestrane-trace: GL error 0x%04x at %.3f s\n", unsigned(code), DemoTime);
     static double nextClockLine = 0.0;
     const double now = platformSeconds();
+    if (tracingFrames) {
+        fprintf(stderr, "kestrane-trace: frame at wall %.4f s music %.3f s\n", frameStartWall, DemoTime);
+    }
     if (now >= nextClockLine) {
         fprintf(stderr, "kestrane-trace: clock at wall %.3f s music %.3f s\n", now, musicTimeMs() / 1000.0);
         nextClockLine = now + 0.25;

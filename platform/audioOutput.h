@@ -39,5 +39,7 @@ bool streamHeard(long long device, double now, long long aheadLimit);
 void streamOutputLost(double now, const char* why);
 // A new output has replaced a lost one; it plays from its first frame on after latencyFrames.
 void streamOutputRegained(double now, long long latencyFrames);
+// Traces what the server reported as heard: its frame device at wall time at (platformSeconds).
+void streamTraceReport(long long device, double at);
 // Whether the music plays (a stream, not paused); the outputs write nothing while it does not.
 bool streamPlaying();

@@ -162,6 +162,13 @@ long long clockReaim(MusicClock* c, double now) {
     return frame;
 }
 
+long long clockMusicAt(const MusicClock* c, long long device) {
+    const int i = segmentOf(c, device);
+    if (i < 0) return -1;
+    const ClockSegment& s = c->segments[(c->segmentFirst + i) % kClockSegments];
+    return s.music + (device - s.device);
+}
+
 long long clockPosition(MusicClock* c, double now) {
     if (!c->playing) return c->lastReported;
     long long frame;

@@ -67,5 +67,8 @@ long long clockRegain(MusicClock* clock, double now, long long expectedLatencyFr
 // The returning output missed the silent clock by more than a few milliseconds: it plays again
 // from the frame returned, corrected by the latency learnt from the miss.
 long long clockReaim(MusicClock* clock, double now);
+// The music frame that the output plays at its frame device, by the segments kept; -1 when none
+// holds it.
+long long clockMusicAt(const MusicClock* clock, long long device);
 // The music frame heard now: monotonic while playing, moved back only by seeks.
 long long clockPosition(MusicClock* clock, double now);

@@ -108,6 +108,16 @@ void streamOutputRegained(double now, long long latencyFrames) {
     }
 }
 
+void streamTraceReport(long long device, double at) {
+    if (!trace()) return;
+    long long music;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        music = musicClock.silent || musicClock.segmentPending ? -1 : clockMusicAt(&musicClock, device);
+    }
+    if (music >= 0) fprintf(stderr, "kestrane-trace: server played music %.4f s at wall %.4f s\n", double(music) / kRate, at);
+}
+
 bool streamPlaying() {
     std::lock_guard<std::mutex> guard(lock);
     return current && musicClock.playing;

@@ -16,12 +16,17 @@
 
 namespace {
 
-// The buffer asked of the server: 200 ms is the slack the write callback has when other work holds
-// it back. On a loaded 2-core machine (load 2-4) 200 ms played without a dropout where 60 ms did not
-// (docs/benchmarks.md). Seeks do not wait for it: a flush drops it and the server rewinds.
+// The latency asked of the server, its buffer and the output's together (the server splits it,
+// about 120 ms in its buffer and 80 ms in the output's on a PulseAudio null sink): 200 ms is slack
+// for the write callback when other work holds it back on a loaded 2-core machine, while a seek,
+// which flushes the buffer, waits only for the output's part (40-90 ms measured; without asking
+// for that split the output took 160 ms and seeks waited up to as long). docs/benchmarks.md.
 const int kTargetMs = 200;
 const double kRetrySeconds = 1.0;
 const int kOpenTimeoutMs = 3000;
+// Between two reports of the server (one asked at every read) the position runs on in real time,
+// but never more than this past the latest: a server that stops playing stops the picture soon.
+const int kAheadMs = 80;
 
 pa_threaded_mainloop* loop = nullptr;
 pa_context* context = nullptr;
@@ -36,6 +41,8 @@ long long writeFrame = 0;
 bool writtenSinceFlush = false;
 int flushesInFlight = 0;
 char description[256] = "";
+pa_usec_t lastReport = 0;    // timestamp of the report observed last
+bool reportInFlight = false;
 
 bool trace() { return getenv("KESTRANE_TRACE") != nullptr; }
 
@@ -151,7 +158,7 @@ void createStreamLocked() {
     attr.minreq = (uint32_t)-1;
     attr.fragsize = (uint32_t)-1;
     const pa_stream_flags_t flags =
-        pa_stream_flags_t(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
+        pa_stream_flags_t(PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
     if (pa_stream_connect_playback(stream, nullptr, &attr, flags, nullptr, nullptr) < 0)
         markFailed("the stream was refused");
 }
@@ -192,6 +199,7 @@ void disconnectLocked() {
     }
     ready = false;
     indexKnown = false;
+    reportInFlight = false;
 }
 
 // Starts connecting (never starting a server of its own); the callbacks do the rest.
@@ -268,16 +276,37 @@ void restartPulse() {
     }
 }
 
+void onReport(pa_stream*, int, void*) { reportInFlight = false; }
+
+// Each new timing report of the server is one observation: the frame it was playing (its read
+// position less the output's latency) when it made the report. libpulse's own interpolation is not
+// used: at a stream's start it ran on while the server rendered nothing, then stood still.
+void observeLocked(double now) {
+    const pa_timing_info* info = pa_stream_get_timing_info(stream);
+    if (info && !info->read_index_corrupt) {
+        const pa_usec_t stamp = pa_timeval_load(&info->timestamp);
+        const long long played = info->read_index / 4 - (long long)(info->sink_usec * spec.rate / 1000000);
+        if (stamp != lastReport && info->playing && played > 0) {
+            lastReport = stamp;
+            const double at = now - double(pa_timeval_age(&info->timestamp)) / 1e6;
+            if (streamHeard(played, at, spec.rate * kAheadMs / 1000)) restartPulse();
+            streamTraceReport(played, at);
+        }
+    }
+    // The next report, asked now, is there by the next read.
+    if (!reportInFlight) {
+        pa_operation* o = pa_stream_update_timing_info(stream, onReport, nullptr);
+        if (o) {
+            reportInFlight = true;
+            pa_operation_unref(o);
+        }
+    }
+}
+
 void pollPulse(double now) {
     pa_threaded_mainloop_lock(loop);
     if (ready) {
-        pa_usec_t usec = 0;
-        // Time 0 is a stream the server has not started playing: nothing heard yet. The server's
-        // timing is already interpolated, so the position never runs past it.
-        if (pa_stream_get_time(stream, &usec) == 0 && usec > 0) {
-            const long long heard = (long long)(usec * spec.rate / 1000000);
-            if (streamHeard(heard, now, 0)) restartPulse();
-        }
+        observeLocked(now);
     } else if (failed && now - lastAttempt >= kRetrySeconds) {
         disconnectLocked();
         lastAttempt = now;
