@@ -14,6 +14,8 @@ const double kResyncToleranceSeconds = 0.03;
 const int kMaxReaims = 4;
 // The slew after a return: the position moves at most this much faster or slower than real time.
 const double kSlewRate = 0.1;
+// Observations older than this no longer count for the position's lead.
+const double kLeadWindowSeconds = 0.25;
 
 long long silentPosition(const MusicClock* c, double now) {
     return c->silentBase + (long long)(std::max(0.0, now - c->silentTime) * c->rate);
@@ -28,6 +30,22 @@ int segmentOf(const MusicClock* c, long long device) {
     return -1;
 }
 
+// Keeps the observation and returns the largest lead of the window that ends with it.
+double bestLead(MusicClock* c, double now, double lead) {
+    while (c->observationCount > 0 &&
+           (c->observations[c->observationFirst].time < now - kLeadWindowSeconds ||
+            c->observationCount == kClockObservations)) {
+        c->observationFirst = (c->observationFirst + 1) % kClockObservations;
+        --c->observationCount;
+    }
+    c->observations[(c->observationFirst + c->observationCount) % kClockObservations] = {now, lead};
+    ++c->observationCount;
+    double best = lead;
+    for (int i = 0; i < c->observationCount; ++i)
+        best = std::max(best, c->observations[(c->observationFirst + i) % kClockObservations].lead);
+    return best;
+}
+
 void clearSegments(MusicClock* c) {
     c->segmentFirst = 0;
     c->segmentCount = 0;
@@ -38,6 +56,7 @@ void awaitSegment(MusicClock* c, long long frame) {
     c->segmentPending = true;
     c->holdFrame = frame;
     c->anchored = false;
+    c->observationCount = 0;
 }
 
 }  // namespace
@@ -122,7 +141,7 @@ bool clockHeard(MusicClock* c, long long device, double now, long long aheadLimi
     }
     c->holding = false;
     c->anchored = true;
-    c->anchorFrame = heard;
+    c->anchorFrame = (long long)std::llround(bestLead(c, now, double(heard) - now * c->rate) + now * c->rate);
     c->anchorTime = now;
     c->aheadLimit = aheadLimit;
     return false;
@@ -135,6 +154,7 @@ void clockLose(MusicClock* c, double now) {
     c->resyncing = false;
     c->holding = false;
     c->anchored = false;
+    c->observationCount = 0;
     c->segmentPending = false;
     c->slewFrames = 0;
     c->silentBase = frame;

@@ -8,11 +8,19 @@
 // sleeping.
 #pragma once
 
-enum { kClockSegments = 64 };
+enum { kClockSegments = 64, kClockObservations = 32 };
 
 struct ClockSegment {
     long long device;  // the output's frame at which this stretch starts
     long long music;   // the music frame played there
+};
+
+// What an observation said: the frame heard less the time in frames. A server that reports only at
+// its processing cycles says too little between them, never too much, so the largest lead of the
+// last quarter second is the position's.
+struct ClockObservation {
+    double time;
+    double lead;
 };
 
 struct MusicClock {
@@ -27,6 +35,9 @@ struct MusicClock {
     bool segmentPending;        // a start or seek whose segment the output has not placed yet
     bool holding;               // reporting holdFrame until the latest segment is heard
     long long holdFrame;
+    ClockObservation observations[kClockObservations];  // ring, oldest first, this segment's only
+    int observationFirst;
+    int observationCount;
     bool anchored;              // anchorFrame heard at anchorTime
     long long anchorFrame;
     double anchorTime;

@@ -93,6 +93,27 @@ TEST_F(ClockTest, DeviceCallbacksAreExtrapolatedSmoothlyUpToTheirLimit) {
     EXPECT_EQ(stalled, (20 - 2) * kBuffer + 2 * kBuffer);
 }
 
+TEST_F(ClockTest, AServerThatReportsPerCycleIsReadAtItsCycleStarts) {
+    // PipeWire's PulseAudio service reports the frame played at the start of its processing cycle
+    // (2048 frames at 48 kHz, 42.7 ms) whenever it is asked: between two cycles it says too little.
+    clockStart(&clock, kRate, false, 0.0);
+    clockPlaceSegment(&clock, 0, 0);
+    const double cycle = 2048.0 / 48000.0, heardFrom = 0.1;
+    auto trueFrame = [&](double t) { return frames(t - heardFrom); };
+    auto report = [&](double t) { return frames(std::floor((t - heardFrom) / cycle) * cycle); };
+    long long previous = 0;
+    double worstMs = 0;
+    for (double t = heardFrom + 0.001; t < 3.0; t += 0.012) {
+        clockHeard(&clock, report(t), t, frames(0.08));
+        const long long now = clockPosition(&clock, t);
+        ASSERT_GE(now, previous);
+        if (t > heardFrom + 0.3) worstMs = std::max(worstMs, std::fabs(ms(now - trueFrame(t))));
+        previous = now;
+    }
+    // Reads 12 ms apart meet a cycle start within a few milliseconds; the steps are 42.7 ms.
+    EXPECT_LT(worstMs, 5.0) << "the position followed the reports' steps";
+}
+
 TEST_F(ClockTest, SeeksHoldTheTargetUntilItsSoundIsHeard) {
     clockStart(&clock, kRate, false, 0.0);
     clockPlaceSegment(&clock, 0, 0);

@@ -12,7 +12,7 @@ pulse_pid=""
 cleanup() {
   [ -n "$demo_pid" ] && kill -9 "$demo_pid" 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  stop_pulse
+  stop_sound_server
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -167,18 +167,24 @@ signal_and_expect_exit_zero() {
 }
 
 # ---------------------------------------------------------------------------------------------
-# A private PulseAudio server: user mode (also as root), its own runtime folder, one null sink
-# "out" whose monitor "out.monitor" can be recorded, never exiting on idle. Clients started after
-# start_pulse (the demo with demo_audio=pulseaudio, parec) reach only this server, and none of
-# them may start a server of its own. isolate_pulse alone sets up the same surroundings with no
-# server: clients then find none.
+# Private sound servers: PulseAudio, or PipeWire with its PulseAudio service. Either runs in user
+# mode (also as root) in its own runtime folder with one null sink "out", the default sink, whose
+# monitor "out.monitor" can be recorded; it never exits on idle. Clients started after the server
+# (the demo with demo_audio=pulseaudio, pactl, parec) reach only this server through PULSE_SERVER,
+# and none of them may start a server of its own. isolate_pulse alone sets up the same
+# surroundings with no server: clients then find none.
 # ---------------------------------------------------------------------------------------------
+sound_server=""    # pulseaudio or pipewire: the kind last started, for restart_sound_server
+pipewire_pids=""   # pipewire, wireplumber and the pulse service, as started by start_pipewire
+dbus_pid=""        # the private session bus WirePlumber needs
+
 isolate_pulse() {
   export XDG_RUNTIME_DIR=$work/pulse-runtime
   export PULSE_RUNTIME_PATH=$XDG_RUNTIME_DIR/pulse
   export PULSE_STATE_PATH=$work/pulse-state
   export PULSE_SERVER=unix:$PULSE_RUNTIME_PATH/native
   export PULSE_CLIENTCONFIG=$work/pulse-client.conf
+  unset PIPEWIRE_RUNTIME_DIR PIPEWIRE_REMOTE
   mkdir -p "$PULSE_RUNTIME_PATH" "$PULSE_STATE_PATH"
   chmod 700 "$XDG_RUNTIME_DIR"
   echo "autospawn = no" >"$PULSE_CLIENTCONFIG"
@@ -186,6 +192,7 @@ isolate_pulse() {
 
 start_pulse() {
   isolate_pulse
+  sound_server=pulseaudio
   pulseaudio --daemonize=no --exit-idle-time=-1 --system=no -n --use-pid-file=yes \
     --load="module-null-sink sink_name=out" \
     --load="module-native-protocol-unix auth-anonymous=1" >"$work/pulse.log" 2>&1 &
@@ -212,7 +219,152 @@ stop_pulse() {
   kill "$pulse_pid" 2>/dev/null
   for _ in $(seq 50); do kill -0 "$pulse_pid" 2>/dev/null || break; sleep 0.1; done
   kill -9 "$pulse_pid" 2>/dev/null
+  wait "$pulse_pid" 2>/dev/null
   pulse_pid=""
+}
+
+# Writes the configuration of PipeWire's PulseAudio service (the modules of Debian's
+# pipewire-pulse.conf but real-time scheduling, listening on $PULSE_SERVER's socket), and keeps
+# WirePlumber off every real device (sound cards, cameras, Bluetooth) so that a test never opens
+# the machine's hardware and only the null sinks it makes exist.
+write_pipewire_config() {
+  local config=$work/sound-config
+  mkdir -p "$config/wireplumber/main.lua.d" "$config/wireplumber/bluetooth.lua.d"
+  printf '%s\n' \
+    'context.spa-libs = {' \
+    '  audio.convert.* = audioconvert/libspa-audioconvert' \
+    '  support.*       = support/libspa-support' \
+    '}' \
+    'context.modules = [' \
+    '  { name = libpipewire-module-protocol-native }' \
+    '  { name = libpipewire-module-client-node }' \
+    '  { name = libpipewire-module-adapter }' \
+    '  { name = libpipewire-module-metadata }' \
+    '  { name = libpipewire-module-protocol-pulse' \
+    "    args = { server.address = [ \"unix:$PULSE_RUNTIME_PATH/native\" ] } }" \
+    ']' >"$config/pipewire-pulse.conf"
+  printf '%s\n' "alsa_monitor.enabled = false" "v4l2_monitor.enabled = false" \
+    "libcamera_monitor.enabled = false" >"$config/wireplumber/main.lua.d/51-no-devices.lua"
+  echo "bluez_monitor.enabled = false" >"$config/wireplumber/bluetooth.lua.d/51-no-devices.lua"
+}
+
+# Prints the PipeWire logs to standard error and fails with message $1.
+fail_pipewire() {
+  local f
+  for f in dbus pipewire wireplumber pipewire-pulse; do
+    [ -f "$work/$f.log" ] && { echo "--- $f.log"; tail -30 "$work/$f.log"; } >&2
+  done
+  fail "$1"
+}
+
+# Waits up to $1 tenths of a second for command $2... to succeed; gives up at once when a process
+# of the PipeWire stack has died.
+wait_pipewire() {
+  local tries=$1 pid
+  shift
+  for _ in $(seq "$tries"); do
+    "$@" >/dev/null 2>&1 && return 0
+    for pid in $dbus_pid $pipewire_pids; do
+      kill -0 "$pid" 2>/dev/null && continue
+      echo "process $pid of the PipeWire stack has ended" >&2
+      return 1
+    done
+    sleep 0.1
+  done
+  return 1
+}
+
+sink_is_default() { [ "$(pactl get-default-sink 2>/dev/null)" = "$1" ]; }
+pipewire_serves_pulse() { pactl info 2>/dev/null | grep -q "^Server Name: .*PipeWire"; }
+
+# PipeWire with WirePlumber and its PulseAudio service, on a private session bus (WirePlumber links
+# no stream without one). Returns once pulse clients are accepted and "out" is the default sink,
+# which shows that WirePlumber's policy runs.
+start_pipewire() {
+  isolate_pulse
+  sound_server=pipewire
+  write_pipewire_config
+  local bus=$XDG_RUNTIME_DIR/bus
+  rm -f "$bus"
+  dbus-daemon --session --nofork --nopidfile --address="unix:path=$bus" >"$work/dbus.log" 2>&1 &
+  dbus_pid=$!
+  wait_pipewire 50 test -S "$bus" || fail_pipewire "no session bus for PipeWire could be started"
+  # The servers' settings and state stay in the work folder; the clients keep the test's own.
+  local env=(env XDG_CONFIG_HOME="$work/sound-config" XDG_STATE_HOME="$work/sound-state"
+    DBUS_SESSION_BUS_ADDRESS="unix:path=$bus")
+  "${env[@]}" pipewire >"$work/pipewire.log" 2>&1 &
+  pipewire_pids=$!
+  wait_pipewire 50 test -S "$XDG_RUNTIME_DIR/pipewire-0" || fail_pipewire "PipeWire did not start"
+  "${env[@]}" wireplumber >"$work/wireplumber.log" 2>&1 &
+  pipewire_pids="$pipewire_pids $!"
+  "${env[@]}" pipewire -c "$work/sound-config/pipewire-pulse.conf" \
+    >"$work/pipewire-pulse.log" 2>&1 &
+  pipewire_pids="$pipewire_pids $!"
+  wait_pipewire 100 pipewire_serves_pulse ||
+    fail_pipewire "PipeWire's PulseAudio service accepts no clients"
+  pactl load-module module-null-sink sink_name=out >/dev/null ||
+    fail_pipewire "no null sink \"out\""
+  pactl set-default-sink out
+  wait_pipewire 100 sink_is_default out || fail_pipewire "the null sink \"out\" is not the default"
+}
+
+kill_pipewire() {
+  local pid
+  for pid in $pipewire_pids $dbus_pid; do kill -9 "$pid" 2>/dev/null; done
+  for pid in $pipewire_pids $dbus_pid; do wait "$pid" 2>/dev/null; done
+  pipewire_pids=""
+  dbus_pid=""
+}
+
+# Ends the pulse service first, then WirePlumber, PipeWire and the bus, each given 3 s.
+stop_pipewire() {
+  local pid
+  for pid in $(echo $pipewire_pids | awk '{for (i = NF; i > 0; i--) print $i}') $dbus_pid; do
+    kill "$pid" 2>/dev/null
+    for _ in $(seq 30); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  done
+  kill_pipewire
+}
+
+# start_sound_server pulseaudio|pipewire: starts that server as described above, in place of any
+# server this test runs already.
+start_sound_server() {
+  stop_sound_server
+  case "$1" in
+    pulseaudio) start_pulse ;;
+    pipewire) start_pipewire ;;
+    *) fail "unknown sound server '$1'" ;;
+  esac
+}
+
+# Kills whatever server runs at once (SIGKILL), as a crash would: its clients see it go away.
+kill_sound_server() {
+  kill_pulse
+  kill_pipewire
+}
+
+# Stops whatever server runs, cleanly where it can.
+stop_sound_server() {
+  stop_pulse
+  stop_pipewire
+}
+
+# Starts the kind of server last started again, in the same runtime folder and with the sink "out",
+# so that a client reconnecting to $PULSE_SERVER finds it; kills the old one first if it still runs.
+restart_sound_server() {
+  [ -n "$sound_server" ] || fail "no sound server to restart"
+  kill_sound_server
+  start_sound_server "$sound_server"
+}
+
+# Adds a null sink named $1 (its monitor is "$1.monitor"), e.g. as a target of move-sink-input.
+add_null_sink() {
+  pactl load-module module-null-sink sink_name="$1" >/dev/null || fail "no null sink \"$1\""
+  for _ in $(seq 50); do
+    pactl list short sinks | awk '{print $2}' | grep -qxF -- "$1" && return 0
+    sleep 0.1
+  done
+  fail "the null sink \"$1\" did not appear"
 }
 
 # The demo's clock trace lines "clock at wall W s music T s" from line $1 on, as "W T".
