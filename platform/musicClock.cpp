@@ -14,8 +14,13 @@ const double kResyncToleranceSeconds = 0.03;
 const int kMaxReaims = 4;
 // The slew after a return: the position moves at most this much faster or slower than real time.
 const double kSlewRate = 0.1;
+// Catching up with what is heard (a hold ended late, a better report), the position moves at most
+// half again as fast as real time, and at most 10 ms more than real time between two reads: no jump
+// on the screen.
+const double kCatchUpRate = 0.5;
+const double kCatchUpLimitSeconds = 0.010;
 // Observations older than this no longer count for the position's lead.
-const double kLeadWindowSeconds = 0.25;
+const double kLeadWindowSeconds = 0.15;
 
 long long silentPosition(const MusicClock* c, double now) {
     return c->silentBase + (long long)(std::max(0.0, now - c->silentTime) * c->rate);
@@ -139,6 +144,10 @@ bool clockHeard(MusicClock* c, long long device, double now, long long aheadLimi
         c->slewFrames = error;
         c->slewTime = now;
     }
+    // A server that stopped repeats the frame it stopped at: the position runs on from that frame's
+    // first report only, by aheadLimit at most.
+    if (!c->anchored || heard > c->lastHeard) c->advancedFrame = heard;
+    c->lastHeard = heard;
     c->holding = false;
     c->anchored = true;
     c->anchorFrame = (long long)std::llround(bestLead(c, now, double(heard) - now * c->rate) + now * c->rate);
@@ -198,7 +207,10 @@ long long clockPosition(MusicClock* c, double now) {
         frame = c->holdFrame;
     } else {
         const double elapsed = std::max(0.0, now - c->anchorTime);
-        frame = c->anchorFrame + std::min((long long)(elapsed * c->rate), c->aheadLimit);
+        frame = std::min(c->anchorFrame + (long long)(elapsed * c->rate), c->advancedFrame + c->aheadLimit);
+        const double sinceRead = std::max(0.0, now - c->lastRead);
+        const double catchUp = std::min(sinceRead * kCatchUpRate, kCatchUpLimitSeconds) + 0.001;
+        frame = std::min(frame, c->lastReported + (long long)((sinceRead + catchUp) * c->rate));
         if (c->slewFrames != 0) {
             const double left = std::fabs(c->slewFrames) - kSlewRate * std::max(0.0, now - c->slewTime) * c->rate;
             if (left > 0) {
@@ -210,5 +222,6 @@ long long clockPosition(MusicClock* c, double now) {
     }
     frame = std::max(frame, c->lastReported);
     c->lastReported = frame;
+    c->lastRead = now;
     return frame;
 }

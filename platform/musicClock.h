@@ -17,7 +17,7 @@ struct ClockSegment {
 
 // What an observation said: the frame heard less the time in frames. A server that reports only at
 // its processing cycles says too little between them, never too much, so the largest lead of the
-// last quarter second is the position's.
+// last 0.15 s (a few cycles, short enough to follow a server that falls behind) is the position's.
 struct ClockObservation {
     double time;
     double lead;
@@ -41,13 +41,16 @@ struct MusicClock {
     bool anchored;              // anchorFrame heard at anchorTime
     long long anchorFrame;
     double anchorTime;
-    long long aheadLimit;       // frames the position may run past the latest observation
+    long long aheadLimit;       // frames the position may run past the latest frame heard
+    long long lastHeard;        // the latest observation's frame
+    long long advancedFrame;    // the latest observation that had moved on from the one before
     bool resyncing;             // the output came back: the silent clock runs until it is heard
     long long resyncLatency;    // frames from placing a segment to hearing it, as learnt while resyncing
     int reaims;                 // times the returning output was aimed again
     double slewFrames;          // position minus heard frame when the output was heard again
     double slewTime;
     long long lastReported;     // never report less while playing
+    double lastRead;            // when lastReported was read
 };
 
 // Resets to the music's start, playing, held at frame 0 until the output's first frame is heard
@@ -66,7 +69,7 @@ long long clockSetPlaying(MusicClock* clock, bool playing, double now);
 void clockPlaceSegment(MusicClock* clock, long long device, long long music);
 bool clockSegmentPending(const MusicClock* clock);
 // An observation: the output's frame device is heard at now; the position may be extrapolated in
-// real time up to aheadLimit frames beyond it until the next observation. True when a returning
+// real time up to aheadLimit frames beyond it until an observation says the sound moved on. True when a returning
 // output is heard too far from the silent clock: the caller then calls clockReaim.
 bool clockHeard(MusicClock* clock, long long device, double now, long long aheadLimit);
 // The output went away: from the position reached, the clock runs on in real time.

@@ -4,7 +4,7 @@
 // what is heard comes from the server's own timing (pa_stream_get_time, interpolated and updated
 // automatically), which includes the output's latency and follows it when the stream moves or the
 // latency changes. Seeks flush what the server has not played. A server that goes away is tried
-// again every second; its successor plays on from the silent clock's position.
+// again four times a second; its successor plays on from the silent clock's position.
 #include <pulse/pulseaudio.h>
 
 #include <cstdio>
@@ -22,7 +22,7 @@ namespace {
 // which flushes the buffer, waits only for the output's part (40-90 ms measured; without asking
 // for that split the output took 160 ms and seeks waited up to as long). docs/benchmarks.md.
 const int kTargetMs = 200;
-const double kRetrySeconds = 1.0;
+const double kRetrySeconds = 0.25;
 const int kOpenTimeoutMs = 3000;
 // Between two reports of the server (one asked at every read) the position runs on in real time,
 // but never more than this past the latest: a server that stops playing stops the picture soon.
