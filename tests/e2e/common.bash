@@ -378,7 +378,8 @@ measure_sound_integrity() {
   local seconds=$1 recorder
   demo_audio=pulseaudio KESTRANE_TRACE=1 start_demo "$source_dir" --window
   wait_trace "clock at wall" 60 "${2:-4}" || fail "no frames through the sound server"
-  parec -d out.monitor --raw --format=s16le --rate=44100 --channels=2 >"$work/monitor.raw" &
+  # Short fragments: PipeWire's default ones are about 2 s, and the last one is lost at the kill.
+  parec -d out.monitor --raw --format=s16le --rate=44100 --channels=2 --latency-msec=20 >"$work/monitor.raw" &
   recorder=$!
   sleep "$seconds"
   kill "$recorder"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The demo through a real PulseAudio server (null sink). Killed mid-run, the server takes no
-# music time with it: the picture's clock goes on from where it was in real time (within 0.2 s
+# The demo through a real sound server (a null sink on PulseAudio, then on PipeWire's PulseAudio
+# service). Killed mid-run, the server takes no music time with it: the picture's clock goes on from where it was in real time (within 0.2 s
 # of the wall clock), and the presentation still plays to its end with exit code 0. With no server
 # at start, the silent clock runs from the first frame.
 source "$(dirname "$0")/common.bash"
@@ -18,24 +18,29 @@ expect_clock_follows_wall() {
           exit (n < 4 || worst > limit) }' || fail "$3: the music clock left the wall clock"
 }
 
-# 1. Server killed mid-run.
-start_pulse
-start_demo "$source_dir" --window
-win=$(wait_window "Vel - Kestrane") || fail "no window"
-wait_trace "clock at wall" 30 12 || fail "no frames"
-pactl list short sink-inputs | grep -q . || fail "the demo plays no stream through the server"
-# The kill follows a fresh clock line at once, so that the line is the music's position at the kill.
-before=$(( $(grep -c "clock at wall" "$work/stderr") + 1 ))
-wait_trace "clock at wall" 30 "$before" || fail "no frames"
-kill_pulse
-wait_trace "sound device lost" 10 || fail "the demo did not notice the server going away"
-wait_trace "clock at wall" 30 $(( before + 16 )) || fail "no frames after the server went away"
-expect_clock_follows_wall $(( before + 1 )) 0.2 "server killed"
-xdotool windowfocus "$win"
-xdotool keydown m
-expect_exit_zero 200
-xdotool keyup m
-grep -q "loop ended (end of presentation)" "$work/stderr" || fail "the presentation did not reach its end"
+# 1. Server killed mid-run, on PulseAudio and on PipeWire's PulseAudio service.
+kill_mid_run() {
+  local server=$1 before win
+  start_sound_server "$server"
+  start_demo "$source_dir" --window
+  win=$(wait_window "Vel - Kestrane") || fail "$server: no window"
+  wait_trace "clock at wall" 30 12 || fail "$server: no frames"
+  pactl list short sink-inputs | grep -q . || fail "$server: the demo plays no stream through the server"
+  # The kill follows a fresh clock line at once, so that the line is the music's position at the kill.
+  before=$(( $(grep -c "clock at wall" "$work/stderr") + 1 ))
+  wait_trace "clock at wall" 30 "$before" || fail "$server: no frames"
+  kill_sound_server
+  wait_trace "sound device lost" 10 || fail "$server: the demo did not notice the server going away"
+  wait_trace "clock at wall" 30 $(( before + 16 )) || fail "$server: no frames after the server went away"
+  expect_clock_follows_wall $(( before + 1 )) 0.2 "$server killed"
+  xdotool windowfocus "$win"
+  xdotool keydown m
+  expect_exit_zero 200
+  xdotool keyup m
+  grep -q "loop ended (end of presentation)" "$work/stderr" || fail "$server: the presentation did not reach its end"
+}
+kill_mid_run pulseaudio
+kill_mid_run pipewire
 
 # 2. No server at start: the silent clock from the first frame.
 isolate_pulse
