@@ -14,11 +14,10 @@ const double kResyncToleranceSeconds = 0.03;
 const int kMaxReaims = 4;
 // The slew after a return: the position moves at most this much faster or slower than real time.
 const double kSlewRate = 0.1;
-// Catching up with what is heard (a hold ended late, a better report), the position moves at most
-// half again as fast as real time, and at most 10 ms more than real time between two reads: no jump
-// on the screen.
-const double kCatchUpRate = 0.5;
-const double kCatchUpLimitSeconds = 0.010;
+// Catching up with what is heard (a hold that ended a read late, a better report), the position
+// moves at most a fifth faster than real time: no jump on the screen, however many reads a frame
+// makes or however long it takes.
+const double kCatchUpRate = 0.2;
 // Observations older than this no longer count for the position's lead.
 const double kLeadWindowSeconds = 0.15;
 
@@ -209,8 +208,7 @@ long long clockPosition(MusicClock* c, double now) {
         const double elapsed = std::max(0.0, now - c->anchorTime);
         frame = std::min(c->anchorFrame + (long long)(elapsed * c->rate), c->advancedFrame + c->aheadLimit);
         const double sinceRead = std::max(0.0, now - c->lastRead);
-        const double catchUp = std::min(sinceRead * kCatchUpRate, kCatchUpLimitSeconds) + 0.001;
-        frame = std::min(frame, c->lastReported + (long long)((sinceRead + catchUp) * c->rate));
+        frame = std::min(frame, c->lastReported + 1 + (long long)(sinceRead * (1 + kCatchUpRate) * c->rate));
         if (c->slewFrames != 0) {
             const double left = std::fabs(c->slewFrames) - kSlewRate * std::max(0.0, now - c->slewTime) * c->rate;
             if (left > 0) {

@@ -162,6 +162,25 @@ TEST_F(ClockTest, SeeksHoldTheTargetUntilItsSoundIsHeard) {
     EXPECT_EQ(clockPosition(&clock, 1.3), 0);
 }
 
+TEST_F(ClockTest, AHoldThatEndsLateCatchesUpWithoutAJump) {
+    // The first report of the new sound comes when 100 ms of it have played: the picture moves on
+    // from the target at most a fifth faster than real time until it meets the sound.
+    clockStart(&clock, kRate, false, 0.0);
+    clockPlaceSegment(&clock, 0, 0);
+    EXPECT_EQ(clockPosition(&clock, 0.5), 0);
+    long long previous = 0;
+    double met = -1;
+    for (double t = 0.5 + 1.0 / 60; t < 2.0; t += 1.0 / 60) {
+        clockHeard(&clock, frames(t - 0.4), t, frames(0.08));
+        const long long now = clockPosition(&clock, t);
+        EXPECT_LE(ms(now - previous), 1000.0 / 60 * 1.2 + 0.1) << "a jump at " << t;
+        EXPECT_GE(now, previous);
+        if (met < 0 && now == frames(t - 0.4)) met = t;
+        previous = now;
+    }
+    EXPECT_NEAR(met, 0.5 + 0.1 / 0.2, 0.05) << "caught up at the wrong time";
+}
+
 TEST_F(ClockTest, HeldSeeksInARowReleaseOnlyOnTheNewestSegment) {
     // Holding M seeks every frame: many segments are placed before any is heard, more than the
     // clock keeps. Only the newest one's sound ends the hold.
