@@ -224,7 +224,9 @@ stop_pulse() {
 }
 
 # Writes the configuration of PipeWire's PulseAudio service (the modules of Debian's
-# pipewire-pulse.conf but real-time scheduling, listening on $PULSE_SERVER's socket), and keeps
+# pipewire-pulse.conf, real-time scheduling included as on a desktop: without it the service's
+# data thread starves beside a busy demo and the sink gets gaps; listening on $PULSE_SERVER's
+# socket), and keeps
 # WirePlumber off every real device (sound cards, cameras, Bluetooth) so that a test never opens
 # the machine's hardware and only the null sinks it makes exist.
 write_pipewire_config() {
@@ -236,6 +238,7 @@ write_pipewire_config() {
     '  support.*       = support/libspa-support' \
     '}' \
     'context.modules = [' \
+    '  { name = libpipewire-module-rt args = { nice.level = -11 } flags = [ ifexists nofail ] }' \
     '  { name = libpipewire-module-protocol-native }' \
     '  { name = libpipewire-module-client-node }' \
     '  { name = libpipewire-module-adapter }' \

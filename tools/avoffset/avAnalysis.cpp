@@ -1,11 +1,14 @@
 // avAnalysis.cpp
-// The scroller's shift is found in two steps: column profiles of eight-row bands compared at every
-// whole shift, then the full picture compared around the best one, with a parabola through three
-// shifts for the fraction. Pixels are weighted by how far they exceed the scroller's dark band.
+// The scroller's shift: column profiles of eight-row bands compared at every whole shift, then the
+// full picture around the best one, with a parabola through three shifts for the fraction; pixels
+// weigh by how far they exceed the scroller's dark band. The recorder's skew: the shift that lines
+// up the most reference changes with clicks.
 #include "tools/avoffset/avAnalysis.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <string>
 
 namespace {
 
@@ -101,14 +104,136 @@ std::vector<int> brightenings(const std::vector<double>& levels) {
 }
 
 std::vector<long> clickOnsets(const std::vector<float>& sound, int rate) {
+    const float rise = 0.1f, quietLevel = 0.05f;
+    const long needQuiet = rate / 5, ringing = rate / 200;
     std::vector<long> out;
-    long quiet = 0;
+    long quiet = 0;                // frames below quietLevel up to here
+    long quietEnd = -ringing - 1;  // the last frame of the latest stretch of needQuiet quiet frames
     for (size_t i = 0; i < sound.size(); ++i) {
         float a = std::fabs(sound[i]);
-        if (a > 0.1f && quiet >= rate / 5) out.push_back(long(i));
-        quiet = a < 0.01f ? quiet + 1 : 0;
+        if (a > rise && long(i) - quietEnd <= ringing) {
+            out.push_back(long(i));
+            quietEnd = -ringing - 1;  // the next click needs a quiet stretch of its own
+        }
+        quiet = a < quietLevel ? quiet + 1 : 0;
+        if (quiet >= needQuiet) quietEnd = long(i);
     }
     return out;
+}
+
+std::vector<int> pairAtSkew(const std::vector<double>& changes, const std::vector<double>& clicks,
+                            double skew, double tolerance) {
+    std::vector<int> pairs(changes.size(), -1);
+    for (size_t i = 0; i < changes.size(); ++i) {
+        double best = tolerance;
+        for (size_t k = 0; k < clicks.size(); ++k) {
+            double miss = std::fabs(clicks[k] - changes[i] - skew);
+            if (miss <= best) {
+                best = miss;
+                pairs[i] = int(k);
+            }
+        }
+    }
+    return pairs;
+}
+
+namespace {
+
+double standardDeviation(const std::vector<double>& v) {
+    if (v.empty()) return 0;
+    double mean = 0, var = 0;
+    for (double x : v) mean += x;
+    mean /= double(v.size());
+    for (double x : v) var += (x - mean) * (x - mean);
+    return std::sqrt(var / double(v.size()));
+}
+
+// The differences click - change of each change's pair at skew.
+std::vector<double> pairedDifferences(const std::vector<double>& changes, const std::vector<double>& clicks,
+                                      const std::vector<int>& pairs) {
+    std::vector<double> d;
+    for (size_t i = 0; i < changes.size(); ++i)
+        if (pairs[i] >= 0) d.push_back(clicks[size_t(pairs[i])] - changes[i]);
+    return d;
+}
+
+// For each change with a difference click - change in lo..hi, the one nearest their middle.
+std::vector<double> differencesWithin(const std::vector<double>& changes, const std::vector<double>& clicks,
+                                      double lo, double hi) {
+    std::vector<double> out;
+    const double middle = 0.5 * (lo + hi);
+    for (double change : changes) {
+        double best = 0;
+        bool any = false;
+        for (double click : clicks) {
+            double d = click - change;
+            if (d >= lo && d <= hi && (!any || std::fabs(d - middle) < std::fabs(best - middle))) {
+                best = d;
+                any = true;
+            }
+        }
+        if (any) out.push_back(best);
+    }
+    return out;
+}
+
+}  // namespace
+
+SkewFit fitSkew(const std::vector<double>& changes, const std::vector<double>& clicks, double minShift,
+                double maxShift, double tolerance) {
+    // A window of 2 * tolerance that holds the most changes' differences can always slide right
+    // until a difference sits on its left edge: trying every difference as that edge finds the best
+    // shift exactly.
+    SkewFit fit;
+    size_t bestCount = 0;
+    double bestSpread = 0;
+    for (double change : changes)
+        for (double click : clicks) {
+            const double edge = click - change;
+            if (edge < minShift - tolerance || edge > maxShift - tolerance) continue;
+            std::vector<double> d = differencesWithin(changes, clicks, edge, edge + 2 * tolerance);
+            const double spread = standardDeviation(d);
+            if (!fit.found || d.size() > bestCount || (d.size() == bestCount && spread < bestSpread)) {
+                fit.found = true;
+                bestCount = d.size();
+                bestSpread = spread;
+                fit.skew = median(d);
+            }
+        }
+    if (!fit.found) return fit;
+    fit.pairs = pairAtSkew(changes, clicks, fit.skew, tolerance);
+    std::vector<double> d = pairedDifferences(changes, clicks, fit.pairs);
+    fit.agreeing = int(d.size());
+    fit.spread = standardDeviation(d);
+    return fit;
+}
+
+std::string calibrationRefusal(const std::vector<ReferencePart>& parts, double tolerance) {
+    static const char* const kParts[] = {"before the demo", "after the demo"};
+    int agreeing = 0, expected = 0;
+    for (size_t k = 0; k < parts.size(); ++k) {
+        const char* part = k < 2 ? kParts[k] : "of a further part";
+        if (2 * parts[k].agreeing <= parts[k].expected)
+            return "only " + std::to_string(parts[k].agreeing) + " of " + std::to_string(parts[k].expected) +
+                   " reference changes " + part + " agree with one recorder skew (more than half needed)";
+        agreeing += parts[k].agreeing;
+        expected += parts[k].expected;
+    }
+    if (parts.empty() || 6 * agreeing < 5 * expected)
+        return "only " + std::to_string(agreeing) + " of " + std::to_string(expected) +
+               " reference changes agree with the recorder skew (five in six needed)";
+    for (size_t k = 1; k < parts.size(); ++k) {
+        const double moved = parts[k].skew - parts[k - 1].skew;
+        if (std::fabs(moved) > tolerance) {
+            char text[200];
+            snprintf(text, sizeof text,
+                     "the recorder skew moved by %.0f ms between the reference runs (%.0f ms allowed): the "
+                     "recorder lost or gained sound in between",
+                     moved * 1000, tolerance * 1000);
+            return text;
+        }
+    }
+    return "";
 }
 
 double median(std::vector<double> v) {

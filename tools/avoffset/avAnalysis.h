@@ -1,9 +1,11 @@
 // avAnalysis.h
 // What a screen-and-sound recording shows: where the scroller stands in a captured picture against
-// an offline frame, when a reference picture turned white, and when a click starts in the sound.
+// an offline frame, when a reference picture turned white, when a click starts in the sound, and
+// the recorder's skew between the two found from the reference's changes and clicks.
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 struct GrayImage {
@@ -22,8 +24,43 @@ bool scrollerShift(const GrayImage& frame, const GrayImage& reference, int minSh
 // Indices of the frames whose mean brightness is high after a dark frame (mean levels 0..255).
 std::vector<int> brightenings(const std::vector<double>& meanLevels);
 
-// Frames (indices) where a click starts: the first frame louder than 0.1 after at least 0.2 s
-// below 0.01 (mono, -1..1).
+// Frames (indices) where a click starts: the first frame louder than 0.1 (mono, -1..1) within 5 ms
+// of the end of at least 0.2 s below 0.05. The quiet level and the 5 ms let through the ringing a
+// resampler puts before a sharp rise (PipeWire's 44.1 -> 48 -> 44.1 kHz).
 std::vector<long> clickOnsets(const std::vector<float>& sound, int rate);
+
+// The recorder's skew (click time - picture change time, s) found from a list of picture changes
+// and a list of clicks, each in its own recorder clock (s).
+struct SkewFit {
+    bool found = false;      // some change had a click within the search range
+    double skew = 0;         // median of the agreeing pairs' differences
+    double spread = 0;       // their standard deviation, s
+    int agreeing = 0;        // changes with a click within the tolerance of skew
+    std::vector<int> pairs;  // for each change: the click it agrees with, or -1
+};
+
+// The one shift in minShift..maxShift that puts a click within tolerance of the most changes
+// (ties: the smallest spread of those differences), then every change paired at it. Each change
+// counts once, however many clicks lie near it.
+SkewFit fitSkew(const std::vector<double>& changes, const std::vector<double>& clicks, double minShift,
+                double maxShift, double tolerance);
+
+// For each change, the click nearest to change + skew when within tolerance of it, else -1.
+std::vector<int> pairAtSkew(const std::vector<double>& changes, const std::vector<double>& clicks,
+                            double skew, double tolerance);
+
+// One run of the reference as fitted: how many of the changes it played agree with its skew.
+struct ReferencePart {
+    int agreeing;
+    int expected;
+    double skew;  // s
+};
+
+// Why a calibration from the reference parts (before and after the demo) cannot be trusted, or
+// empty when it can. Each part needs more than half of its clicks to agree (its skew is then no
+// chance alignment), all parts together at least five in six, and the parts' skews must lie within
+// tolerance of each other: the skew is interpolated between them, which holds for a slow drift but
+// not for sound the recorder lost or gained in between.
+std::string calibrationRefusal(const std::vector<ReferencePart>& parts, double tolerance);
 
 double median(std::vector<double> values);

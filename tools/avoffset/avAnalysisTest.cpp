@@ -1,9 +1,12 @@
 // avAnalysisTest.cpp
 // The recording's readings: the scroller's shift to a fraction of a pixel over a moving background,
-// the reference's picture changes and the clicks' first frames.
+// the reference's picture changes, the clicks' first frames (also through a resampler), and the
+// recorder's skew with the refusal of a calibration that does not hold together.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "tools/avoffset/avAnalysis.h"
 
@@ -70,6 +73,205 @@ TEST(ClickOnsets, FirstLoudFrameAfterQuietOnly) {
     sound[600] = 0.5f;  // 50 frames after the first click's end: too soon for a new one
     sound[2000] = -0.3f;
     EXPECT_EQ(clickOnsets(sound, rate), (std::vector<long>{500, 2000}));
+}
+
+TEST(ClickOnsets, RingingAndAFloorOfAFewPercentStillCountAsQuiet) {
+    const int rate = 1000;
+    std::vector<float> sound(3000, 0.0f);
+    for (size_t i = 0; i < sound.size(); ++i) sound[i] = i % 2 ? 0.03f : -0.03f;  // a floor of 0.03
+    for (int i = 1; i <= 4; ++i) sound[size_t(1000 - i)] = 0.08f;  // ringing over 4 ms before the rise
+    sound[1000] = 0.5f;
+    for (int i = 1; i <= 8; ++i) sound[size_t(2000 - i)] = 0.08f;  // 8 ms of it: the rise is no click
+    sound[2000] = 0.5f;
+    EXPECT_EQ(clickOnsets(sound, rate), (std::vector<long>{1000}));
+}
+
+namespace {
+
+// Band-limited resampling as PipeWire does it by default: a Blackman-windowed sinc 24 frames of the
+// lower rate each side, cut off at 0.85 of the lower rate's Nyquist frequency.
+// phase: the input frame (fraction) at the first output frame.
+std::vector<float> resample(const std::vector<float>& in, int from, int to, double phase) {
+    const double step = double(from) / to;  // input frames per output frame
+    const double lower = std::min(1.0, double(to) / from);
+    const double cutoff = 0.85 * lower;  // of the input's Nyquist frequency
+    const int half = int(std::ceil(24 / lower));
+    std::vector<float> out(size_t(double(in.size()) / step));
+    for (size_t j = 0; j < out.size(); ++j) {
+        const double t = double(j) * step + phase;
+        const long k0 = long(std::floor(t));
+        double sum = 0;
+        for (long k = k0 - half + 1; k <= k0 + half; ++k) {
+            if (k < 0 || k >= long(in.size())) continue;
+            const double u = t - double(k), x = cutoff * u;
+            const double sinc = x == 0 ? 1.0 : std::sin(M_PI * x) / (M_PI * x);
+            const double w = 0.42 + 0.5 * std::cos(M_PI * u / half) + 0.08 * std::cos(2 * M_PI * u / half);
+            sum += in[size_t(k)] * cutoff * sinc * w;
+        }
+        out[j] = float(sum);
+    }
+    return out;
+}
+
+// kestrane-avreference's click (a decaying 2 kHz tone, 20000 of 32767 at first) at the given frames.
+std::vector<float> clickTrain(const std::vector<long>& starts, long frames) {
+    const int rate = 44100;
+    std::vector<float> sound(size_t(frames), 0.0f);
+    for (long start : starts)
+        for (int i = 0; i < rate / 20; ++i)
+            sound[size_t(start + i)] =
+                float(20000.0 / 32768 * std::exp(-i / 400.0) * std::sin(2 * M_PI * 2000.0 * i / rate));
+    return sound;
+}
+
+}  // namespace
+
+TEST(ClickOnsets, ThroughResamplingTo48kHzAndBackWithinAMillisecond) {
+    const int rate = 44100;
+    const std::vector<long> starts = {11025, 40000, 71313, 97000, 131111, 160500};
+    // The phase puts the clicks between the 48 kHz frames as in a PipeWire recording, whose ringing
+    // reached 0.013 in the frame before the rise.
+    std::vector<float> heard =
+        resample(resample(clickTrain(starts, 4 * rate), rate, 48000, 0.4), 48000, rate, 0.0);
+    double ringing = 0;  // louder than the old limit of a quiet stretch, 0.01
+    for (long start : starts)
+        for (long i = start - 40; i < start; ++i)
+            ringing = std::max(ringing, std::fabs(double(heard[size_t(i)])));
+    EXPECT_GT(ringing, 0.01);
+    std::vector<long> found = clickOnsets(heard, rate);
+    ASSERT_EQ(found.size(), starts.size());
+    for (size_t k = 0; k < starts.size(); ++k) EXPECT_NEAR(found[k], starts[k], rate / 1000) << k;
+}
+
+namespace {
+
+// A reference part as the recorder sees it: picture changes at kestrane-avreference's irregular
+// intervals (0.6 to 1.0 s), each click heard skew later, give or take where the change fell between
+// two 50 fps frames (+-10 ms).
+struct Reference {
+    std::vector<double> changes, clicks;
+};
+
+uint32_t nextRandom(uint32_t* state) {
+    *state = *state * 1664525u + 1013904223u;
+    return *state >> 8;
+}
+double uniform(uint32_t* state) { return nextRandom(state) / double(1u << 24); }
+
+Reference reference(double skew, int count, uint32_t seed, double interval = -1) {
+    Reference r;
+    double t = 3.0;
+    for (int k = 0; k < count; ++k) {
+        r.changes.push_back(t);
+        r.clicks.push_back(t + skew + 0.02 * (uniform(&seed) - 0.5));
+        t += interval > 0 ? interval : 0.6 + 0.4 * uniform(&seed);
+    }
+    return r;
+}
+
+const double kTolerance = 0.025;
+
+}  // namespace
+
+TEST(RecorderSkew, FoundBeyondHalfTheClickSpacingWhereTheNearestClickIsWrong) {
+    // ffmpeg's pulse timestamps put the sound 643 ms early: the nearest click to each change (within
+    // 0.4 s) is the next one, 357 ms later, with clicks 1 s apart.
+    for (double interval : {1.0, -1.0}) {
+        Reference r = reference(-0.643, 15, 5, interval);
+        std::vector<int> nearest = pairAtSkew(r.changes, r.clicks, 0.0, 0.4);
+        ASSERT_GE(nearest[0], 0);
+        EXPECT_GT(std::fabs(r.clicks[size_t(nearest[0])] - r.changes[0] + 0.643), 0.3) << interval;
+        SkewFit fit = fitSkew(r.changes, r.clicks, -2, 2, kTolerance);
+        ASSERT_TRUE(fit.found);
+        EXPECT_NEAR(fit.skew, -0.643, 0.010) << interval;
+        EXPECT_EQ(fit.agreeing, 15) << interval;
+        EXPECT_LT(fit.spread, 0.010) << interval;
+        for (size_t i = 0; i < r.changes.size(); ++i) EXPECT_EQ(fit.pairs[i], int(i)) << interval;
+    }
+}
+
+TEST(RecorderSkew, FoundAnywhereInTheRangeAndNotOutside) {
+    for (double skew : {-1.9, -0.643, -0.099, 0.0, 0.25, 1.4}) {
+        Reference r = reference(skew, 15, 11);
+        SkewFit fit = fitSkew(r.changes, r.clicks, -2, 2, kTolerance);
+        EXPECT_NEAR(fit.skew, skew, 0.010) << skew;
+        EXPECT_EQ(fit.agreeing, 15) << skew;
+        EXPECT_EQ(calibrationRefusal({{fit.agreeing, 15, fit.skew}}, kTolerance), "") << skew;
+    }
+    Reference far = reference(-2.6, 15, 11);
+    EXPECT_LT(fitSkew(far.changes, far.clicks, -2, 2, kTolerance).agreeing, 8);
+    EXPECT_FALSE(fitSkew({1.0}, {5.0}, -2, 2, kTolerance).found);
+}
+
+TEST(RecorderSkew, TiesGoToTheSmallestSpread) {
+    // Two changes: the clicks 0.5 s before both line up exactly, those 0.5 s after 20 ms apart.
+    SkewFit fit = fitSkew({0.0, 10.0}, {-0.5, 0.5, 9.5, 10.52}, -2, 2, kTolerance);
+    EXPECT_EQ(fit.agreeing, 2);
+    EXPECT_NEAR(fit.skew, -0.5, 1e-9);
+    EXPECT_EQ(fit.pairs, (std::vector<int>{0, 2}));
+}
+
+TEST(RecorderSkew, PairsOnlyWithinTheToleranceAndTheNearestClick) {
+    std::vector<double> changes = {1.0, 2.0, 3.0};
+    std::vector<double> clicks = {0.9 - 0.024, 1.9 - 0.026, 2.9 + 0.004, 2.9 - 0.002};
+    EXPECT_EQ(pairAtSkew(changes, clicks, -0.1, kTolerance), (std::vector<int>{0, -1, 3}));
+}
+
+TEST(RecorderSkew, HalfTheChangesWithoutAClickFindTheSkewButAreRefused) {
+    Reference r = reference(-0.643, 15, 23);
+    std::vector<double> clicks;
+    for (size_t k = 0; k < r.clicks.size(); k += 2) clicks.push_back(r.clicks[k]);
+    SkewFit fit = fitSkew(r.changes, clicks, -2, 2, kTolerance);
+    EXPECT_NEAR(fit.skew, -0.643, 0.010);
+    EXPECT_EQ(fit.agreeing, 8);
+    for (size_t i = 0; i < r.changes.size(); ++i) EXPECT_EQ(fit.pairs[i], i % 2 ? -1 : int(i / 2)) << i;
+    Reference after = reference(-0.640, 15, 29);
+    SkewFit full = fitSkew(after.changes, after.clicks, -2, 2, kTolerance);
+    EXPECT_NE(calibrationRefusal({{fit.agreeing, 15, fit.skew}, {full.agreeing, 15, full.skew}}, kTolerance),
+              "");
+}
+
+TEST(RecorderSkew, UnrelatedClicksAreRefused) {
+    for (uint32_t seed = 1; seed <= 20; ++seed) {
+        for (int clicks : {15, 40}) {
+            Reference r = reference(0.0, 15, seed);
+            const double span = r.changes.back() - r.changes.front() + 2.0;
+            r.clicks.clear();
+            uint32_t state = seed * 7919u;
+            for (int k = 0; k < clicks; ++k)
+                r.clicks.push_back(r.changes.front() - 1.0 + span * uniform(&state));
+            std::sort(r.clicks.begin(), r.clicks.end());
+            SkewFit fit = fitSkew(r.changes, r.clicks, -2, 2, kTolerance);
+            EXPECT_NE(
+                calibrationRefusal({{fit.agreeing, 15, fit.skew}, {fit.agreeing, 15, fit.skew}}, kTolerance),
+                "")
+                << seed << " " << clicks;
+        }
+    }
+}
+
+TEST(CalibrationRefusal, FiveInSixOverAllMoreThanHalfInEachPartAndOneSkew) {
+    auto refusal = [](int before, int after, double moved = 0.0) {
+        return calibrationRefusal({{before, 15, -0.5}, {after, 15, -0.5 + moved}}, kTolerance);
+    };
+    EXPECT_EQ(refusal(15, 15), "");
+    EXPECT_EQ(refusal(13, 12), "");
+    EXPECT_EQ(refusal(13, 11),
+              "only 24 of 30 reference changes agree with the recorder skew (five in six needed)");
+    EXPECT_EQ(refusal(15, 7),
+              "only 7 of 15 reference changes after the demo agree with one recorder skew (more than half "
+              "needed)");
+    EXPECT_NE(refusal(7, 15), "");
+    EXPECT_EQ(refusal(15, 15, 0.024), "");
+    EXPECT_EQ(refusal(15, 15, -0.024), "");
+    // ffmpeg lost 0.5 s of PipeWire's sound during the demo: each part alone agreed perfectly.
+    EXPECT_EQ(refusal(15, 15, -0.504),
+              "the recorder skew moved by -504 ms between the reference runs (25 ms allowed): the recorder "
+              "lost or gained sound in between");
+    EXPECT_NE(refusal(15, 15, 0.026), "");
+    EXPECT_EQ(calibrationRefusal({{13, 15, 0.1}}, kTolerance), "");
+    EXPECT_NE(calibrationRefusal({{12, 15, 0.1}}, kTolerance), "");
+    EXPECT_NE(calibrationRefusal({}, kTolerance), "");
 }
 
 TEST(Median, OddAndEvenCounts) {

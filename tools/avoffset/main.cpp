@@ -1,17 +1,19 @@
 // main.cpp
 // kestrane-avoffset: the A/V offset of a screen-and-sound recording (scripts/avOffset makes it).
 // Before SPLIT (and after RESUME) the recording holds kestrane-avreference, whose picture turns
-// white as its clicks start: the recorder's own skew between picture and sound. Between them it
-// holds the demo's scroller: the picture's music time from the scroller's place against offline
-// frames, the sound's by cross-correlation with the music. Prints the offset before and after
-// calibration.
+// white as its clicks start: the recorder's own skew between picture and sound, found as the one
+// shift that lines up the most changes with clicks. Between them it holds the demo's scroller: the
+// picture's music time from the scroller's place against offline frames, the sound's by
+// cross-correlation with the music. Prints the offset before and after calibration, or refuses
+// (exit 1, the reason on one line) when the reference or the demo does not give enough readings.
 //   kestrane-avoffset VIDEO.gray WIDTH HEIGHT FRAME_TIMES SOUND.raw SOUND_START SPLIT[:RESUME]
-//                     MUSIC.mp3 REFERENCE_DIR TOP [SHOWN_LATE_MS]
+//                     MUSIC.mp3 REFERENCE_DIR TOP [SHOWN_LATE_MS [CLICKS]]
 // VIDEO.gray: 8-bit gray frames of the grabbed strip (rows TOP.. of the window); FRAME_TIMES: one
 // time a line per frame (s, on the recorder's clock, as SOUND_START, SPLIT and RESUME: the demo
 // plays between these two, the reference before and after); SOUND.raw: 16-bit
 // little-endian stereo at 44100 Hz from SOUND_START; REFERENCE_DIR: offline frames t<T>.png at
-// whole seconds 169..182; SHOWN_LATE_MS: how late the reference's picture changed after its click.
+// whole seconds 169..182; SHOWN_LATE_MS: how late the reference's picture changed after its click;
+// CLICKS: how many clicks the reference played in each of its runs (15).
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -29,6 +31,61 @@ namespace {
 const int kRate = 44100;
 const double kSpeed = 190.0;  // scroller units per second, one per screen pixel at 800x600
 const int kFirstReference = 169, kLastReference = 182;
+// The recorder's skew is searched over +-2 s: ffmpeg's pulse timestamps were seen 99 to 643 ms off.
+const double kSkewRange = 2.0;
+// A change agrees with the skew when its click lies within 25 ms of it. The change is taken at the
+// middle between the last dark frame and the first white one, so it is off by up to half a frame
+// gap: 10 ms at 50 fps, 20 ms where the recorder dropped one frame; 25 ms adds a few ms of the
+// reference's own swap and sleep jitter. The reference's clicks are at least 0.6 s apart, so no
+// other click comes near.
+const double kAgreement = 0.025;
+// A run reads about 490 of the stretch's 680 recorded frames (the fade-in and the strip's end are
+// no clear scroller). Under 250 the demo did not play the stretch through or its sound did not
+// follow the music, and a median would stand for a few seconds at most.
+const size_t kMinDemoReadings = 250;
+
+struct Options {
+    const char* video;
+    const char* frameTimes;
+    const char* sound;
+    const char* music;
+    const char* referenceDir;
+    int width, height, top;
+    double soundStart;
+    double split, resume;  // the demo between the two, the reference outside
+    double shownLate;      // s
+    int clicks;            // per reference run
+};
+
+struct Recording {
+    std::vector<unsigned char> video;
+    std::vector<double> times;  // of each frame
+    size_t frameBytes = 0, frames = 0;
+    size_t splitFrame = 0, resumeFrame = 0;  // the demo's frames lie in between
+    std::vector<float> sound;                // mono, from soundStart
+};
+
+// The recorder's skew at any time, interpolated between the reference before and after the demo.
+struct Calibration {
+    double skewBefore = 0, timeBefore = 0;
+    double skewAfter = 0, timeAfter = 1;
+    double skewAt(double t) const {
+        return skewBefore + (skewAfter - skewBefore) * (t - timeBefore) / (timeAfter - timeBefore);
+    }
+};
+
+struct DemoReadings {
+    std::vector<double> offsets, raws;  // ms, calibrated and not
+    std::vector<double> firstSight;     // calibrated offset of each new picture, ms
+    std::vector<double> pictureTimes;   // the recorder's time at each first sight
+    int unmatched = 0, poor = 0;
+};
+
+// Prints why no offset is given and returns the exit code for it.
+int refuse(const std::string& reason) {
+    fprintf(stderr, "kestrane-avoffset: no offset: %s\n", reason.c_str());
+    return 1;
+}
 
 bool readFile(const char* path, std::vector<unsigned char>* bytes) {
     FILE* file = fopen(path, "rb");
@@ -45,6 +102,67 @@ std::vector<float> monoOf(const int16_t* pcm, long frames) {
     std::vector<float> mono(size_t(frames), 0.0f);
     for (long i = 0; i < frames; ++i) mono[size_t(i)] = (pcm[2 * i] + pcm[2 * i + 1]) / 65536.0f;
     return mono;
+}
+
+bool parseOptions(int argc, char** argv, Options* o) {
+    if (argc < 11 || argc > 13) return false;
+    o->video = argv[1];
+    o->width = atoi(argv[2]);
+    o->height = atoi(argv[3]);
+    o->frameTimes = argv[4];
+    o->sound = argv[5];
+    o->soundStart = atof(argv[6]);
+    o->split = 0;
+    o->resume = 1e300;
+    if (sscanf(argv[7], "%lf:%lf", &o->split, &o->resume) < 1) return false;
+    o->music = argv[8];
+    o->referenceDir = argv[9];
+    o->top = atoi(argv[10]);
+    o->shownLate = argc > 11 ? atof(argv[11]) / 1000.0 : 0.0;
+    o->clicks = argc > 12 ? atoi(argv[12]) : 15;
+    return o->width > 0 && o->height > 0 && o->clicks > 0;
+}
+
+// The recording's frames, their times and its sound; the demo's frames between SPLIT and RESUME.
+bool readRecording(const Options& o, Recording* r) {
+    std::vector<unsigned char> raw;
+    if (!readFile(o.video, &r->video) || !readFile(o.sound, &raw)) return false;
+    if (FILE* f = fopen(o.frameTimes, "r")) {
+        double t;
+        while (fscanf(f, "%lf", &t) == 1) r->times.push_back(t);
+        fclose(f);
+    }
+    r->frameBytes = size_t(o.width * o.height);
+    r->frames = std::min(r->times.size(), r->video.size() / r->frameBytes);
+    if (r->frames != r->times.size() || r->frames != r->video.size() / r->frameBytes)
+        printf("warning: %zu frame times for %zu frames\n", r->times.size(), r->video.size() / r->frameBytes);
+    while (r->splitFrame < r->frames && r->times[r->splitFrame] < o.split) ++r->splitFrame;
+    r->resumeFrame = r->splitFrame;
+    while (r->resumeFrame < r->frames && r->times[r->resumeFrame] < o.resume) ++r->resumeFrame;
+    std::vector<int16_t> samples(raw.size() / 2);
+    memcpy(samples.data(), raw.data(), samples.size() * 2);
+    r->sound = monoOf(samples.data(), long(samples.size() / 2));
+    return true;
+}
+
+bool readMusic(const char* path, std::vector<float>* music) {
+    std::vector<unsigned char> mp3;
+    int16_t* pcm = nullptr;
+    long frames = 0;
+    int rate = 0, channels = 0;
+    if (!readFile(path, &mp3) || !decodeMp3(mp3.data(), long(mp3.size()), &pcm, &frames, &rate, &channels))
+        return false;
+    *music = monoOf(pcm, frames);
+    free(pcm);
+    return rate == kRate;
+}
+
+GrayImage frameAt(const Recording& r, const Options& o, size_t i) {
+    GrayImage g;
+    g.width = o.width;
+    g.height = o.height;
+    g.pixels.assign(r.video.begin() + long(i * r.frameBytes), r.video.begin() + long((i + 1) * r.frameBytes));
+    return g;
 }
 
 // Rows top..top+height of an offline frame, as gray.
@@ -84,147 +202,120 @@ void printSpread(const char* what, std::vector<double> v) {
         what, median(v), mean, std::sqrt(var / double(n)), v[n / 10], v[n - 1 - n / 10], v[0], v[n - 1], n);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    if (argc != 11 && argc != 12) {
-        fprintf(stderr,
-                "usage: kestrane-avoffset VIDEO.gray WIDTH HEIGHT FRAME_TIMES SOUND.raw SOUND_START "
-                "SPLIT[:RESUME] MUSIC.mp3 REFERENCE_DIR TOP [SHOWN_LATE_MS]\n");
-        return 2;
-    }
-    const int width = atoi(argv[2]), height = atoi(argv[3]), top = atoi(argv[10]);
-    const double soundStart = atof(argv[6]);
-    double split = 0, resume = 1e300;  // the demo between the two, the reference outside
-    if (sscanf(argv[7], "%lf:%lf", &split, &resume) < 1) split = 0;
-    const double shownLate = argc == 12 ? atof(argv[11]) / 1000.0 : 0.0;
-    std::vector<unsigned char> video, raw, mp3;
-    std::vector<double> times;
-    if (FILE* f = fopen(argv[4], "r")) {
-        double t;
-        while (fscanf(f, "%lf", &t) == 1) times.push_back(t);
-        fclose(f);
-    }
-    if (width <= 0 || height <= 0 || !readFile(argv[1], &video) || !readFile(argv[5], &raw) ||
-        !readFile(argv[8], &mp3)) {
-        fprintf(stderr, "kestrane-avoffset: cannot read the recording or the music\n");
-        return 2;
-    }
-    const size_t frameBytes = size_t(width * height);
-    const size_t frames = std::min(times.size(), video.size() / frameBytes);
-    if (frames != times.size() || frames != video.size() / frameBytes)
-        printf("warning: %zu frame times for %zu frames\n", times.size(), video.size() / frameBytes);
-    std::vector<int16_t> samples(raw.size() / 2);
-    memcpy(samples.data(), raw.data(), samples.size() * 2);
-    std::vector<float> sound = monoOf(samples.data(), long(samples.size() / 2));
-    int16_t* pcm = nullptr;
-    long musicFrames = 0;
-    int rate = 0, channels = 0;
-    if (!decodeMp3(mp3.data(), long(mp3.size()), &pcm, &musicFrames, &rate, &channels) || rate != kRate) {
-        fprintf(stderr, "kestrane-avoffset: %s is no 44100 Hz MP3\n", argv[8]);
-        return 2;
-    }
-    std::vector<float> music = monoOf(pcm, musicFrames);
-    free(pcm);
-    auto frame = [&](size_t i) {
-        GrayImage g;
-        g.width = width;
-        g.height = height;
-        g.pixels.assign(video.begin() + long(i * frameBytes), video.begin() + long((i + 1) * frameBytes));
-        return g;
-    };
-
-    // Calibration: each brightening of the reference against the nearest click. The change fell
-    // between the frame before and the frame that shows it: the middle is its time. The reference
-    // runs before the demo and, when RESUME is given, again after it: the skew is interpolated.
-    std::vector<double> levels(frames, 0.0);
-    size_t calibrationFrames = 0;
-    while (calibrationFrames < frames && times[calibrationFrames] < split) ++calibrationFrames;
-    size_t resumeFrame = calibrationFrames;
-    while (resumeFrame < frames && times[resumeFrame] < resume) ++resumeFrame;
-    for (size_t i = 0; i < frames; ++i) {
-        if (i >= calibrationFrames && i < resumeFrame) continue;
+// Picture changes of the reference before the demo (part 0) or after it (part 1), on the recorder's
+// clock: the change fell between the frame before and the frame that shows it, so the middle is
+// taken, less how late the reference swapped the picture in after its click.
+std::vector<double> referenceChanges(const Recording& r, const Options& o, int part) {
+    const size_t from = part == 0 ? 0 : r.resumeFrame, to = part == 0 ? r.splitFrame : r.frames;
+    std::vector<double> levels;
+    for (size_t i = from; i < to; ++i) {
         double sum = 0;
-        for (size_t k = 0; k < frameBytes; ++k) sum += video[i * frameBytes + k];
-        levels[i] = sum / double(frameBytes);
+        for (size_t k = 0; k < r.frameBytes; ++k) sum += r.video[i * r.frameBytes + k];
+        levels.push_back(sum / double(r.frameBytes));
     }
-    std::vector<long> clicks;
-    for (long c : clickOnsets(sound, kRate)) {
-        double heard = soundStart + double(c) / kRate;
-        if (heard < split || heard > resume) clicks.push_back(c);
-    }
-    std::vector<double> skews[2], frameGaps, skewTimes[2];
-    int changes = 0;
+    std::vector<double> changes;
     for (int i : brightenings(levels)) {
-        if (size_t(i) > calibrationFrames && size_t(i) <= resumeFrame) continue;
-        ++changes;
-        double shown = 0.5 * (times[size_t(i - 1)] + times[size_t(i)]) - shownLate;
-        double nearest = 1e9;
-        for (long c : clicks) {
-            double heard = soundStart + double(c) / kRate;
-            if (std::fabs(heard - shown) < std::fabs(nearest)) nearest = heard - shown;
-        }
-        if (std::fabs(nearest) < 0.4) {
-            int part = shown < split ? 0 : 1;
-            skews[part].push_back(nearest * 1000);
-            skewTimes[part].push_back(shown);
-            frameGaps.push_back((times[size_t(i)] - times[size_t(i - 1)]) * 1000);
-        }
+        const size_t at = from + size_t(i);
+        changes.push_back(0.5 * (r.times[at - 1] + r.times[at]) - o.shownLate);
     }
-    printf("reference: %d picture changes, %zu clicks, %zu paired\n", changes, clicks.size(),
-           skews[0].size() + skews[1].size());
-    if (skews[0].size() < 5) {
-        printf("too few reference pairs before the demo to calibrate the recorder\n");
-        return 1;
-    }
-    printSpread("recorder skew before the demo (sound time - picture time of one instant)", skews[0]);
-    printSpread("recorder frame gap at the changes", frameGaps);
-    const double skewBefore = median(skews[0]) / 1000.0, timeBefore = median(skewTimes[0]);
-    double skewAfter = skewBefore, timeAfter = timeBefore + 1;
-    if (skews[1].size() >= 5) {
-        printSpread("recorder skew after the demo", skews[1]);
-        skewAfter = median(skews[1]) / 1000.0;
-        timeAfter = median(skewTimes[1]);
-        printf("recorder skew drifted by %.1f ms over %.1f s\n", (skewAfter - skewBefore) * 1000,
-               timeAfter - timeBefore);
-    }
-    auto skewAt = [&](double t) {
-        return skewBefore + (skewAfter - skewBefore) * (t - timeBefore) / (timeAfter - timeBefore);
-    };
+    return changes;
+}
 
-    // The demo: each frame's picture time from the scroller, the sound's at the same instant.
-    std::vector<GrayImage> references;
+// Clicks heard before the demo (part 0) or after it (part 1), on the recorder's clock. The
+// reference plays 1 s of silence before its first click and leaves over 0.5 s after its last, and
+// the script waits 1 s between it and the demo: skews up to about a second keep every click in its
+// part. A larger one loses clicks, and the calibration is refused rather than wrong.
+std::vector<double> referenceClicks(const Recording& r, const Options& o, int part) {
+    std::vector<double> clicks;
+    for (long c : clickOnsets(r.sound, kRate)) {
+        const double heard = o.soundStart + double(c) / kRate;
+        if (part == 0 ? heard < o.split : heard > o.resume) clicks.push_back(heard);
+    }
+    return clicks;
+}
+
+// The recorder's skew before the demo and, when the reference ran again after it, after; refusal:
+// why the reference does not calibrate the recorder (empty when it does).
+Calibration calibrate(const Recording& r, const Options& o, std::string* refusal) {
+    static const char* const kPart[] = {"before the demo", "after the demo"};
+    const int parts = o.resume < 1e300 ? 2 : 1;
+    std::vector<ReferencePart> fitted;
+    double skews[2] = {0, 0}, times[2] = {0, 1};
+    for (int part = 0; part < parts; ++part) {
+        const std::vector<double> changes = referenceChanges(r, o, part),
+                                  clicks = referenceClicks(r, o, part);
+        const SkewFit fit = fitSkew(changes, clicks, -kSkewRange, kSkewRange, kAgreement);
+        printf(
+            "reference %s: %zu picture changes, %zu clicks, %d of %d played agree within %.0f ms of one "
+            "skew\n",
+            kPart[part], changes.size(), clicks.size(), fit.agreeing, o.clicks, kAgreement * 1000);
+        fitted.push_back({fit.agreeing, o.clicks, fit.skew});
+        std::vector<double> differences, pairedTimes, frameGaps;
+        for (size_t i = 0; i < changes.size(); ++i)
+            if (fit.pairs.size() > i && fit.pairs[i] >= 0) {
+                differences.push_back((clicks[size_t(fit.pairs[i])] - changes[i]) * 1000);
+                pairedTimes.push_back(changes[i]);
+            }
+        if (differences.empty()) continue;
+        printSpread(
+            (std::string("recorder skew ") + kPart[part] + " (sound time - picture time of one instant)")
+                .c_str(),
+            differences);
+        skews[part] = fit.skew;
+        times[part] = median(pairedTimes);
+    }
+    *refusal = calibrationRefusal(fitted, kAgreement);
+    Calibration c;
+    c.skewBefore = c.skewAfter = skews[0];
+    c.timeBefore = times[0];
+    c.timeAfter = times[0] + 1;
+    if (parts == 2 && refusal->empty()) {
+        c.skewAfter = skews[1];
+        c.timeAfter = times[1];
+        printf("recorder skew drifted by %.1f ms over %.1f s\n", (c.skewAfter - c.skewBefore) * 1000,
+               c.timeAfter - c.timeBefore);
+    }
+    return c;
+}
+
+bool readReferences(const Options& o, std::vector<GrayImage>* references) {
     for (int t = kFirstReference; t <= kLastReference; ++t) {
         GrayImage g;
-        std::string path = std::string(argv[9]) + "/t" + std::to_string(t) + ".000.png";
-        if (!readReference(path, top, width, height, &g)) {
-            fprintf(stderr, "kestrane-avoffset: cannot read %s as a %dx%d frame\n", path.c_str(), width,
-                    top + height);
-            return 2;
+        std::string path = std::string(o.referenceDir) + "/t" + std::to_string(t) + ".000.png";
+        if (!readReference(path, o.top, o.width, o.height, &g)) {
+            fprintf(stderr, "kestrane-avoffset: cannot read %s as a %dx%d frame\n", path.c_str(), o.width,
+                    o.top + o.height);
+            return false;
         }
-        references.push_back(g);
+        references->push_back(g);
     }
-    std::vector<double> raws, offsets, firstSight, pictureTimes;
+    return true;
+}
+
+// The demo: each frame's picture time from the scroller, the sound's at the same instant.
+DemoReadings readDemo(const Recording& r, const Options& o, const std::vector<float>& music,
+                      const std::vector<GrayImage>& references, const Calibration& calibration) {
+    DemoReadings d;
+    const long musicFrames = long(music.size());
     double lastPictureTime = -1;
     long offset = -1;  // music frame - sound frame, from the last match
-    int unmatched = 0, poor = 0;
     size_t nextWholeSearch = 0;
-    for (size_t i = calibrationFrames; i < resumeFrame; ++i) {
-        const double skew = skewAt(times[i]);
+    for (size_t i = r.splitFrame; i < r.resumeFrame; ++i) {
+        const double skew = calibration.skewAt(r.times[i]);
         // The sound at the instant of the frame: 1024 frames centred there.
-        const double instant = times[i] + skew;
-        const long at = long((instant - soundStart) * kRate) - 512;
+        const double instant = r.times[i] + skew;
+        const long at = long((instant - o.soundStart) * kRate) - 512;
         double score = 0;
         long found = -1;
         if (offset >= 0)
-            found = locateInMusic(music, sound, at, 4096, at + offset - kRate, at + offset + kRate, &score);
+            found = locateInMusic(music, r.sound, at, 4096, at + offset - kRate, at + offset + kRate, &score);
         // Not near the last place (a seek, or no place yet): the whole music, twice a second at most.
         if (found < 0 && i >= nextWholeSearch) {
-            found = locateInMusic(music, sound, at, 4096, 0, musicFrames, &score);
+            found = locateInMusic(music, r.sound, at, 4096, 0, musicFrames, &score);
             nextWholeSearch = i + 25;
         }
         if (found < 0) {
-            ++unmatched;
+            ++d.unmatched;
             continue;
         }
         offset = found - at;
@@ -236,35 +327,70 @@ int main(int argc, char** argv) {
         int lo = int(std::floor(-(soundTime + 0.7 - nearest) * kSpeed));
         int hi = int(std::ceil(-(soundTime - 0.7 - nearest) * kSpeed));
         double shift = 0, match = 0;
-        if (!scrollerShift(frame(i), references[size_t(nearest - kFirstReference)], lo, hi, &shift, &match) ||
+        if (!scrollerShift(frameAt(r, o, i), references[size_t(nearest - kFirstReference)], lo, hi, &shift,
+                           &match) ||
             match < 0.9) {
-            ++poor;
+            ++d.poor;
             continue;
         }
         const double pictureTime = nearest - shift / kSpeed;
-        offsets.push_back((pictureTime - soundTime) * 1000);
-        raws.push_back((pictureTime - rawSoundTime) * 1000);
+        d.offsets.push_back((pictureTime - soundTime) * 1000);
+        d.raws.push_back((pictureTime - rawSoundTime) * 1000);
         // A new picture of the demo (the scroller moved by more than half a pixel since the last
         // frame read): its offset at first sight leaves out how long it then stays on screen.
         if (lastPictureTime < 0 || std::fabs(pictureTime - lastPictureTime) > 0.5 / kSpeed) {
-            firstSight.push_back(offsets.back());
-            pictureTimes.push_back(times[i]);
+            d.firstSight.push_back(d.offsets.back());
+            d.pictureTimes.push_back(r.times[i]);
         }
         lastPictureTime = pictureTime;
     }
-    printf("demo: %zu frames read (%d without a sound match, %d without a clear scroller)\n", offsets.size(),
-           unmatched, poor);
-    if (offsets.size() < 10) {
-        printf("too few scroller frames\n");
-        return 1;
-    }
-    printSpread("uncalibrated offset (picture time - sound time, > 0: picture ahead)", raws);
-    printSpread("calibrated A/V offset (picture time - sound time, > 0: picture ahead)", offsets);
-    if (firstSight.size() >= 2) {
+    return d;
+}
+
+void reportDemo(const DemoReadings& d) {
+    printSpread("uncalibrated offset (picture time - sound time, > 0: picture ahead)", d.raws);
+    printSpread("calibrated A/V offset (picture time - sound time, > 0: picture ahead)", d.offsets);
+    if (d.firstSight.size() >= 2) {
+        const double span = d.pictureTimes.back() - d.pictureTimes.front();
         printf("the demo's pictures: %zu new ones in %.2f s of recording (%.1f per second)\n",
-               firstSight.size(), pictureTimes.back() - pictureTimes.front(),
-               double(firstSight.size() - 1) / (pictureTimes.back() - pictureTimes.front()));
-        printSpread("calibrated offset of each new picture at first sight", firstSight);
+               d.firstSight.size(), span, double(d.firstSight.size() - 1) / span);
+        printSpread("calibrated offset of each new picture at first sight", d.firstSight);
     }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!parseOptions(argc, argv, &options)) {
+        fprintf(stderr,
+                "usage: kestrane-avoffset VIDEO.gray WIDTH HEIGHT FRAME_TIMES SOUND.raw SOUND_START "
+                "SPLIT[:RESUME] MUSIC.mp3 REFERENCE_DIR TOP [SHOWN_LATE_MS [CLICKS]]\n");
+        return 2;
+    }
+    Recording recording;
+    if (!readRecording(options, &recording)) {
+        fprintf(stderr, "kestrane-avoffset: cannot read the recording\n");
+        return 2;
+    }
+    std::vector<float> music;
+    if (!readMusic(options.music, &music)) {
+        fprintf(stderr, "kestrane-avoffset: %s is no 44100 Hz MP3\n", options.music);
+        return 2;
+    }
+    std::vector<GrayImage> references;
+    if (!readReferences(options, &references)) return 2;
+
+    std::string refusal;
+    const Calibration calibration = calibrate(recording, options, &refusal);
+    if (!refusal.empty()) return refuse(refusal);
+
+    const DemoReadings demo = readDemo(recording, options, music, references, calibration);
+    printf("demo: %zu frames read (%d without a sound match, %d without a clear scroller)\n",
+           demo.offsets.size(), demo.unmatched, demo.poor);
+    if (demo.offsets.size() < kMinDemoReadings)
+        return refuse("only " + std::to_string(demo.offsets.size()) + " of the demo's frames read (" +
+                      std::to_string(kMinDemoReadings) + " needed)");
+    reportDemo(demo);
     return 0;
 }
