@@ -19,7 +19,8 @@ namespace {
 // standard error, so is each seek key applied (with the time it started from), each window
 // re-creation and, four times a second, the music clock; the end of the loop says where the
 // presentation stood (for long test runs).
-// KESTRANE_TRACE=frames adds a line per frame with the music time it drew.
+// KESTRANE_TRACE=frames adds a line per frame: when it read the music time, the time, and when it
+// was presented (the picture's own lag behind the clock is the difference).
 const bool tracing = getenv("KESTRANE_TRACE") != nullptr;
 const bool tracingFrames = tracing && strcmp(getenv("KESTRANE_TRACE"), "frames") == 0;
 long tracedFrames = 0;
@@ -34,7 +35,8 @@ void traceFrame() {
     static double nextClockLine = 0.0;
     const double now = platformSeconds();
     if (tracingFrames) {
-        fprintf(stderr, "kestrane-trace: frame at wall %.4f s music %.3f s\n", frameStartWall, DemoTime);
+        fprintf(stderr, "kestrane-trace: frame at wall %.4f s music %.3f s presented at wall %.4f s\n",
+                frameStartWall, DemoTime, now);
     }
     if (now >= nextClockLine) {
         fprintf(stderr, "kestrane-trace: clock at wall %.3f s music %.3f s\n", now, musicTimeMs() / 1000.0);
