@@ -1,9 +1,10 @@
 // clockTest.cpp
 // The music clock measured against the dummy audio device: read every millisecond for a few
 // seconds, it never runs backwards, never reports audio the device has not been given, never lags
-// the device by more than one buffer, moves in small steps, and lags the consumed frames by about
-// the device latency. The precise offset and jitter are printed here and reported by
-// kestrane-render --bench (a loaded machine would make bounds on them flaky).
+// the device by much more than one buffer (an early callback is caught up on, not jumped to), moves
+// in small steps, and lags the consumed frames by about the device latency. The precise offset and
+// jitter are printed here and reported by kestrane-render --bench (a loaded machine would make
+// bounds on them flaky).
 #include <gtest/gtest.h>
 
 #include <cstdio>

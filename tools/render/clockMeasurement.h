@@ -26,7 +26,7 @@ struct ClockFigures {
     double largestExcessMs = 0;   // a step minus the wall time between the two reads
     long backwardSteps = 0;
     long aheadOfDevice = 0;       // reads reporting audio the device has not been given yet
-    long behindDevice = 0;        // reads more than one buffer behind what the device consumed
+    long behindDevice = 0;        // reads more than a buffer and a quarter behind what the device consumed
 };
 
 // Reads the clock of stream for settleSeconds (not counted: the device's first buffers), then for
@@ -65,7 +65,10 @@ inline bool measureAudioClock(MusicStream* stream, double seconds, double settle
             if (after.callbacks != lastCallback) callbacks.push_back({after.callbackSeconds, after.consumedFrames});
             long long buffer = after.bufferFrames;
             if ((long long)ms > (after.consumedFrames + buffer) * 1000 / after.rate) ++out->aheadOfDevice;
-            if ((long long)ms < (before.consumedFrames - buffer) * 1000 / before.rate) ++out->behindDevice;
+            // A callback that comes early after a late one is caught up on gradually (at most a
+            // fifth faster than real time), not jumped to: a quarter of a buffer is allowed for it.
+            if ((long long)ms < (before.consumedFrames - buffer - buffer / 4) * 1000 / before.rate)
+                ++out->behindDevice;
             if (previousMs >= 0) {
                 int step = ms - previousMs;
                 if (step < 0) ++out->backwardSteps;
