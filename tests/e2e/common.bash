@@ -23,6 +23,13 @@ fail() {
   exit 1
 }
 
+# A test that cannot run here (no privilege for a mount, say) says why and exits 77, which CTest
+# reports as skipped, not passed.
+skip() {
+  echo "SKIPPED: $*"
+  exit 77
+}
+
 # Xvfb picks a free display number itself (-displayfd) and writes it once it accepts clients, so
 # tests started at the same moment never end up sharing one display and each other's windows.
 # -noreset: without it the server resets whenever its last client leaves (the start question's
