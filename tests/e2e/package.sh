@@ -4,7 +4,8 @@
 # holds both programs, the data folder, the desktop entry, the icon and the man page under /usr.
 source "$(dirname "$0")/common.bash"
 
-deb=$(KESTRANE_BUILD=$build "$source_dir/scripts/package" 2>"$work/stderr") || fail "scripts/package failed"
+# The package is made from the tree the suite already built: no set-up or build from inside a test.
+deb=$(KESTRANE_BUILD=$build "$source_dir/scripts/package" --built 2>"$work/stderr") || fail "scripts/package failed"
 [ -f "$deb" ] || fail "scripts/package printed '$deb', which is no file"
 version=$(sed -n 's/^project(kestrane VERSION \([0-9.]*\).*/\1/p' "$source_dir/CMakeLists.txt")
 [ "$(basename "$deb")" = "kestrane_${version}_$(dpkg --print-architecture).deb" ] ||
