@@ -33,12 +33,12 @@ for key in M N; do
   count=$(grep -c "seek $key at" "$work/stderr")
   [ "$count" -eq $taps ] || fail "$taps taps of $key gave $count seeks"
   step=$([ $key = M ] && echo 1 || echo -1)
-  # A lost tap is a second behind, a doubled seek most of a second ahead; the clock's hold at a
-  # seek target until the new audio is heard (one or two device buffers, more on a loaded
-  # machine) only puts it behind by less.
+  # A seek that moved two steps is a second ahead, one that moved none a second behind; the clock's
+  # hold at a seek target until the new audio is heard puts it behind by the output's latency
+  # (one or two device buffers, more on a loaded machine): anything short of 0.9 s behind is that.
   errors=$(seek_errors $key "$step")
   echo "$key: music off its step by" $errors
-  awk '{ if ($1 < -0.6 || $1 > 0.3) bad = bad " " $1 }
+  awk '{ if ($1 < -0.9 || $1 > 0.5) bad = bad " " $1 }
     END { if (bad != "") { print "music off its one-second step by:" bad; exit 1 } }' <<<"$errors" ||
     fail "$key steps"
 done
