@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# House rules over the source tree, as tests:
+#   tests/house.sh boundary SOURCE   only platform/ and tools/ include SDL, libmpg123, kissfft,
+#                                    libpng or libpulse headers or name SDL_ (tests may, to drive them)
+#   tests/house.sh format SOURCE     every C and C++ file is as .clang-format lays it out
+#                                    (exit 77, skipped, without clang-format)
+set -u
+mode=$1
+cd "$2" || exit 1
+# The tree's C and C++ files, committed or not (git's ignore rules keep build folders out).
+sources() {
+  git ls-files --cached --others --exclude-standard -- '*.cpp' '*.h' '*.c' "$@" 2>/dev/null ||
+    { echo "FAIL: $PWD is not a git checkout" >&2; exit 1; }
+}
+case "$mode" in
+  boundary)
+    found=$(sources ':!platform/' ':!tools/' ':!tests/' |
+      xargs grep -nE '#include *[<"](SDL2?/|SDL[_.]|mpg123|kiss_?fft|png\.h|pulse/)|\bSDL_' /dev/null)
+    if [ -n "$found" ]; then
+      echo "FAIL: system libraries named outside platform/ and tools/:"
+      echo "$found"
+      exit 1
+    fi
+    echo "PASS: no system library named outside platform/ and tools/"
+    ;;
+  format)
+    command -v clang-format >/dev/null || { echo "SKIPPED: no clang-format"; exit 77; }
+    bad=$(sources | while read -r f; do
+      clang-format --dry-run -Werror "$f" >/dev/null 2>&1 || echo "$f"
+    done)
+    if [ -n "$bad" ]; then
+      echo "FAIL: not laid out as .clang-format says (clang-format -i FILE):"
+      echo "$bad"
+      exit 1
+    fi
+    echo "PASS: every C and C++ file is formatted"
+    ;;
+  *) echo "usage: tests/house.sh boundary|format SOURCE" >&2; exit 2 ;;
+esac
