@@ -50,19 +50,20 @@ bool largestFrame(int* maxWidth, int* maxHeight) {
 
 }  // namespace
 
-bool checkFrameLimit(int width, int height) {
+int checkFrameLimit(int width, int height) {
     int maxWidth = 0, maxHeight = 0;
     if (!largestFrame(&maxWidth, &maxHeight)) {
         fprintf(stderr, "kestrane-render: cannot open an offscreen GL window to check size '%dx%d'\n", width,
                 height);
-        return false;
+        return 1;
     }
     if (width > maxWidth || height > maxHeight) {
         fprintf(stderr, "kestrane-render: size '%dx%d' is larger than this GL implementation draws (at most %dx%d)\n",
                 width, height, maxWidth, maxHeight);
-        return false;
+        printRenderUsage(stderr);
+        return 2;
     }
-    return true;
+    return 0;
 }
 
 bool openOfflineDemo(int width, int height) {

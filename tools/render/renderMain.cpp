@@ -16,9 +16,8 @@ int main(int argc, char** argv) {
         printRenderUsage(stdout);
         return 0;
     }
-    if ((request.width != 800 || request.height != 600) && !checkFrameLimit(request.width, request.height)) {
-        printRenderUsage(stderr);
-        return 2;
+    if (request.width != 800 || request.height != 600) {
+        if (int refused = checkFrameLimit(request.width, request.height)) return refused;
     }
     if (!findDataFolder("kestrane-render", true)) exit(1);  // no frame without the data
     if (request.mode == RenderMode::StartupProbe) exit(runStartupProbe());

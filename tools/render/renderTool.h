@@ -23,8 +23,9 @@ int offlineFrameHeight();
 // Whether the open demo's drawable is width x height; false after one line on standard error.
 bool offlineDrawableIs(int width, int height);
 // Checks a frame size against what the GL implementation can draw (max viewport and texture
-// size); false after one line on standard error saying why.
-bool checkFrameLimit(int width, int height);
+// size): 0 when it fits; 2 after one line and the usage when it is too large; 1 after one line
+// when no GL window opens to tell.
+int checkFrameLimit(int width, int height);
 // Draws the frame of music time ms right after the frame drawn before it: renderFrame has already
 // left that frame's spectrum in SpectrumBands, so nothing is computed twice.
 int renderNextFrameAt(long long ms);
