@@ -1,7 +1,7 @@
 // avAnalysis.h
-// What a screen-and-sound recording shows: where the scroller stands in a captured picture against
-// an offline frame, when a reference picture turned white, when a click starts in the sound, and
-// the recorder's skew between the two found from the reference's changes and clicks.
+// What a screen-and-sound recording shows: the scroller's place in a captured picture against an
+// offline frame, a reference picture turning white, a click's start, and the recorder's skew found
+// from the reference's changes and clicks; and kestrane-avoffset's arguments, read strictly.
 #pragma once
 
 #include <cstdint>
