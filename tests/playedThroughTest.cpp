@@ -1,11 +1,14 @@
 // playedThroughTest.cpp
 // The offline renderer's warm-up: which unseen frames of a run from the start it draws before a
 // frame (the last to set each piece of carried state, the frame before always among them), and the
-// state they leave, in any order of frames: clear colour, fog range, the kept glitch value.
+// state they leave, in any order of frames: clear colour, fog range, the kept glitch value; the
+// benchmark's frames played through the same way, and a drawable of the wrong size refused.
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
 
+#include <algorithm>
+#include <string>
 #include <vector>
 
 #include "assets/assets.h"
@@ -111,4 +114,35 @@ TEST(PlayedThrough, StateIsTheRunsInAnyOrderOfFrames) {
     ASSERT_EQ(renderPlayedThroughFrame(183000, ten), 1);
     EXPECT_EQ(glitchUniform(), 0.0f) << "after 200 s the value was " << glitchAt200;
     ASSERT_EQ(renderPlayedThroughFrame(203001, ten), 0);
+}
+
+// The benchmark measures the frames a run from the start shows: after 200 s (the tunnel's fog, the
+// sprites' white) a frame at 150 s has the start-up fog and the floor's black, as a run has there.
+TEST(PlayedThrough, BenchmarkFramesArePlayedThrough) {
+    ASSERT_TRUE(startDemoForTests(true));
+    keepStartupState();
+    ASSERT_EQ(renderPlayedThroughFrame(175000, {60, 1}), 1);
+    expectClearColour(1, 1, 1, 1);
+    expectFogRange(20, 30);
+    double wallMs = -1, cpuMs = -1;
+    drawBenchmarkFrame(150000, &wallMs, &cpuMs);
+    expectFogRange(30, 40);
+    expectClearColour(0, 0, 0, 0);
+    EXPECT_GT(wallMs, 0.0);
+    EXPECT_GE(cpuMs, 0.0);
+    // 183 s keeps the glitch value of the frame before it (182.983 s at 60 fps), whatever came last.
+    drawBenchmarkFrame(190000, &wallMs, &cpuMs);
+    drawBenchmarkFrame(183000, &wallMs, &cpuMs);
+    EXPECT_EQ(glitchUniform(), 0.0f);
+}
+
+// A drawable of another size than asked for is refused with one line, never written.
+TEST(PlayedThrough, DrawableOfAnotherSizeIsRefused) {
+    ASSERT_TRUE(startDemoForTests(true));
+    EXPECT_TRUE(offlineDrawableIs(800, 600));
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(offlineDrawableIs(1600, 1200));
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("asked for 1600x1200 frames, the GL window gives 800x600"), std::string::npos) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
 }

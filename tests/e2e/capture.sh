@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Video export: exact frame counts at whole and rational rates, a soundtrack as long as the video
 # and cut from the music at the frames' times, other sizes drawn natively with the aspect kept,
-# sizes refused with one line, a silent track without music, and no video (nor temporary file)
-# left behind when ffmpeg fails or the export is interrupted (a full disk: diskFaults.sh).
+# sizes refused with one line and the usage, a silent track without music, and no video (nor
+# temporary file) left behind when ffmpeg fails or the export is interrupted (a full disk:
+# diskFaults.sh).
 source "$(dirname "$0")/common.bash" || exit 1
 # Everything below writes under $work only (a fake ffmpeg included): make sure it is a fresh folder.
 [ -n "${work:-}" ] && [ -d "$work" ] && [ -n "${build:-}" ] || { echo "FAIL: no working folder" >&2; exit 1; }
@@ -61,11 +62,13 @@ capture --fps 0 --out "$work/e.mp4"; [ $? -eq 2 ] || fail "--fps 0 not refused"
 capture --from 100 --to 210 --out "$work/e.mp4"; [ $? -eq 2 ] || fail "--to past 203 s not refused"
 capture --size 801x600 --out "$work/e.mp4"; [ $? -eq 2 ] || fail "odd --size not refused"
 capture --size 65536x48 --out "$work/e.mp4"; [ $? -eq 2 ] || fail "a --size beyond the GL limits not refused"
-[ "$(wc -l <"$work/stderr")" -eq 1 ] && grep -q "larger than this GL implementation draws" "$work/stderr" ||
+# A refusal is one line, then the usage.
+one_line_and_usage() { [ "$(grep -c "^kestrane-render: " "$work/stderr")" -eq 1 ] && grep -q "^usage:" "$work/stderr"; }
+grep -q "larger than this GL implementation draws" "$work/stderr" && one_line_and_usage ||
   fail "no one-line message for a --size beyond the GL limits: $(cat "$work/stderr")"
 for size in 63x48 64x47 640 1920x1080x2; do
   (cd "$run" && exec "$build/kestrane-render" --time 1 --size "$size" --out "$work/png" 2>"$work/stderr"); rc=$?
-  [ $rc -eq 2 ] && [ "$(wc -l <"$work/stderr")" -eq 1 ] || fail "PNG --size $size: exit $rc, $(cat "$work/stderr")"
+  [ $rc -eq 2 ] && one_line_and_usage || fail "PNG --size $size: exit $rc, $(cat "$work/stderr")"
 done
 [ ! -e "$work/png" ] || fail "a refused PNG --size made its output folder"
 capture --from 0 --to 1 --out "$work/missing/e.mp4"; [ $? -eq 1 ] || fail "a missing folder is not an error"

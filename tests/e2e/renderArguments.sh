@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The offline renderer's arguments and PNG files: every bad number refused (exit 2, the argument and
-# its value named, the usage, nothing made), times past the end reported without a giant frame
-# list, a missing output folder created and an unwritable one an error (full disks: diskFaults.sh).
+# The offline renderer's arguments and PNG files: every bad number refused in every mode (exit 2, the
+# argument and its value named, the usage, nothing made), times past the end among them, frames of
+# the size asked for whatever SDL_VIDEODRIVER says, a missing output folder created and an
+# unwritable one an error (full disks: diskFaults.sh).
 source "$(dirname "$0")/common.bash" || exit 1
 render() { (cd "$source_dir" && exec timeout 120 "$build/kestrane-render" "$@" >"$work/stdout" 2>"$work/stderr"); }
 
@@ -40,16 +41,40 @@ render --time 10 --fps 1000 --out "$work/ok" || fail "--fps 1000 refused"
 render --time 10 --fps 2000/2 --out "$work/ok" || fail "--fps 2000/2 refused"
 render --time 10 --fps 1 --out "$work/ok" || fail "--fps 1 refused"
 
-# Past 203 s nothing is written and the call says so; a huge --to neither overflows nor lists
-# every frame up to it.
-render --time 250 --out "$work/late"; rc=$?
-[ $rc -eq 1 ] || fail "--time 250 gave exit $rc, expected 1"
-grep -q "past the end" "$work/stderr" || fail "--time 250 does not say it is past the end"
-[ -z "$(ls -A "$work/late")" ] || fail "--time 250 wrote $(ls -A "$work/late")"
-render --from 202.99 --to 999999999 --fps 1000 --out "$work/huge"; rc=$?
-[ $rc -eq 1 ] || fail "a huge --to gave exit $rc, expected 1"
-[ "$(ls "$work/huge" | wc -l)" -eq 11 ] || fail "a huge --to wrote $(ls "$work/huge" | wc -l) frames, expected 11"
-grep -q "203.001 s to 999999999.000 s is past the end" "$work/stderr" || fail "a huge --to is not reported"
+# Past 203 s is a bad time in every mode, PNG frames, sequences and videos alike: nothing is made;
+# a huge --to neither overflows nor lists every frame up to it.
+refused --time 250 --time 10 --time 250 --out "$work/out"
+refused --to 210 --from 0 --to 210 --fps 10 --out "$work/out"
+refused --to 999999999 --from 202.99 --to 999999999 --fps 1000 --out "$work/out"
+refused --size 801x600 --capture --size 801x600 --out "$work/e.mp4"
+refused --size 63x48 --time 10 --size 63x48 --out "$work/out"
+
+# A value missing, an option the mode does not use, or modes mixed: one line, the usage, exit 2.
+refused_request() {
+  local rc
+  rm -rf "$work/out"
+  render "$@"; rc=$?
+  [ $rc -eq 2 ] || fail "$* gave exit $rc, expected 2"
+  [ "$(grep -c "^kestrane-render: " "$work/stderr")" -eq 1 ] && grep -q "^usage:" "$work/stderr" ||
+    fail "$* is not one line and the usage"
+  [ ! -e "$work/out" ] && [ ! -e "$work/e.mp4" ] || fail "$* made an output"
+}
+refused_request --time 10 --out
+refused_request --capture --from 0 --to
+refused_request --bench --time 10
+refused_request --bench-frames --out "$work/out"
+refused_request --capture --time 10 --out "$work/e.mp4"
+refused_request --capture --bench
+refused_request --from 0 --to 1 --out "$work/out"
+refused_request --time 10 --from 0 --to 1 --fps 10 --out "$work/out"
+
+# The renderer draws offscreen whatever SDL_VIDEODRIVER says: on an 800x600 X screen, which would
+# fit a window to 800x600, a 1600x1200 frame is still 1600x1200.
+start_x 800x600
+(cd "$source_dir" && exec env SDL_VIDEODRIVER=x11 timeout 120 "$build/kestrane-render" --size 1600x1200 --time 10 \
+  --out "$work/x11" >"$work/stdout" 2>"$work/stderr") || fail "SDL_VIDEODRIVER=x11 gave exit $?"
+size=$(identify -format '%wx%h' "$work/x11/t10.000.png") || fail "SDL_VIDEODRIVER=x11 wrote no PNG"
+[ "$size" = 1600x1200 ] || fail "SDL_VIDEODRIVER=x11 --size 1600x1200 wrote a $size frame"
 
 # A missing folder is made with its parents; only the finished picture is left in it.
 render --time 10 --out "$work/new/deep/frames" || fail "a missing folder was not made"

@@ -1,7 +1,7 @@
 // avAnalysis.h
-// What a screen-and-sound recording shows: where the scroller stands in a captured picture against
-// an offline frame, when a reference picture turned white, when a click starts in the sound, and
-// the recorder's skew between the two found from the reference's changes and clicks.
+// What a screen-and-sound recording shows: the scroller's place in a captured picture against an
+// offline frame, a reference picture turning white, a click's start, and the recorder's skew found
+// from the reference's changes and clicks; and kestrane-avoffset's arguments, read strictly.
 #pragma once
 
 #include <cstdint>
@@ -64,3 +64,23 @@ struct ReferencePart {
 std::string calibrationRefusal(const std::vector<ReferencePart>& parts, double tolerance);
 
 double median(std::vector<double> values);
+
+// kestrane-avoffset's arguments (avArguments.cpp):
+//   VIDEO.gray WIDTH HEIGHT FRAME_TIMES SOUND.raw SOUND_START SPLIT[:RESUME] MUSIC.mp3 REFERENCE_DIR TOP
+//   [SHOWN_LATE_MS [CLICKS]]
+struct AvOffsetOptions {
+    const char* video = nullptr;
+    const char* frameTimes = nullptr;
+    const char* sound = nullptr;
+    const char* music = nullptr;
+    const char* referenceDir = nullptr;
+    int width = 0, height = 0, top = 0;  // the grabbed strip: rows top.. of the window
+    double soundStart = 0;               // s, on the recorder's clock
+    double split = 0, resume = 1e300;    // s: the demo between the two, the reference outside
+    double shownLate = 0;                // s
+    int clicks = 15;                     // per reference run
+};
+extern const char* const kAvOffsetUsage;
+// Every number checked whole (no atoi): 0, or 2 after one line on standard error naming the bad
+// argument, or saying how many were expected, and the usage.
+int parseAvOffsetArguments(int argc, char** argv, AvOffsetOptions* options);

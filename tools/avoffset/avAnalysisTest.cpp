@@ -1,12 +1,15 @@
 // avAnalysisTest.cpp
 // The recording's readings: the scroller's shift to a fraction of a pixel over a moving background,
 // the reference's picture changes, the clicks' first frames (also through a resampler), and the
-// recorder's skew with the refusal of a calibration that does not hold together.
+// recorder's skew with the refusal of a calibration that does not hold together; and
+// kestrane-avoffset's arguments, every number read whole.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "tools/avoffset/avAnalysis.h"
 
@@ -277,4 +280,75 @@ TEST(CalibrationRefusal, FiveInSixOverAllMoreThanHalfInEachPartAndOneSkew) {
 TEST(Median, OddAndEvenCounts) {
     EXPECT_DOUBLE_EQ(median({3, 1, 2}), 2);
     EXPECT_DOUBLE_EQ(median({4, 1, 3, 2}), 2.5);
+}
+
+namespace {
+
+// Parses a kestrane-avoffset command line (after the program's name); the exit code, with
+// standard error in *said.
+int parseAvOffset(std::vector<const char*> args, AvOffsetOptions* options, std::string* said) {
+    args.insert(args.begin(), "kestrane-avoffset");
+    testing::internal::CaptureStderr();
+    int code = parseAvOffsetArguments(int(args.size()), const_cast<char**>(args.data()), options);
+    *said = testing::internal::GetCapturedStderr();
+    return code;
+}
+
+// The arguments scripts/avOffset passes, with one of them replaced.
+std::vector<const char*> avOffsetArgs(size_t index = 0, const char* value = nullptr) {
+    std::vector<const char*> args = {"f.gray", "800", "48", "t.txt", "s.raw", "0.021000",
+                                     "1765170000.5:1765170043.25", "m.mp3", "off", "552", "-3.50", "15"};
+    if (value) args[index] = value;
+    return args;
+}
+
+}  // namespace
+
+TEST(AvOffsetArguments, TheScriptsArgumentsAreRead) {
+    AvOffsetOptions o;
+    std::string said;
+    ASSERT_EQ(parseAvOffset(avOffsetArgs(), &o, &said), 0) << said;
+    EXPECT_EQ(o.width, 800);
+    EXPECT_EQ(o.height, 48);
+    EXPECT_EQ(o.top, 552);
+    EXPECT_DOUBLE_EQ(o.soundStart, 0.021);
+    EXPECT_DOUBLE_EQ(o.split, 1765170000.5);
+    EXPECT_DOUBLE_EQ(o.resume, 1765170043.25);
+    EXPECT_DOUBLE_EQ(o.shownLate, -0.0035);
+    EXPECT_EQ(o.clicks, 15);
+    EXPECT_STREQ(o.referenceDir, "off");
+    // Without the optional ones: no shown-late correction, 15 clicks; SPLIT alone: no RESUME.
+    std::vector<const char*> shortest = avOffsetArgs(6, "1765170000.5");
+    shortest.resize(10);
+    ASSERT_EQ(parseAvOffset(shortest, &o, &said), 0) << said;
+    EXPECT_EQ(o.shownLate, 0.0);
+    EXPECT_EQ(o.clicks, 15);
+    EXPECT_EQ(o.resume, 1e300);
+}
+
+TEST(AvOffsetArguments, BadNumbersAndCountsExitTwoNamingTheArgument) {
+    AvOffsetOptions o;
+    std::string said;
+    const struct {
+        size_t index;
+        const char* value;
+        const char* named;
+    } bad[] = {
+        {1, "abc", "WIDTH 'abc'"},       {1, "800px", "WIDTH '800px'"},     {1, "0", "WIDTH '0'"},
+        {2, "-48", "HEIGHT '-48'"},       {5, "N/A", "SOUND_START 'N/A'"},  {5, "", "SOUND_START ''"},
+        {6, "5:3", "SPLIT[:RESUME] '5:3'"}, {6, "5:", "SPLIT[:RESUME] '5:'"}, {6, "x", "SPLIT[:RESUME] 'x'"},
+        {9, "1.5", "TOP '1.5'"},          {10, "nan", "SHOWN_LATE_MS 'nan'"}, {11, "0", "CLICKS '0'"},
+        {11, "15x", "CLICKS '15x'"},
+    };
+    for (const auto& b : bad) {
+        EXPECT_EQ(parseAvOffset(avOffsetArgs(b.index, b.value), &o, &said), 2) << b.named;
+        EXPECT_NE(said.find(std::string("kestrane-avoffset: bad ") + b.named), std::string::npos) << said;
+        EXPECT_NE(said.find("\nusage: kestrane-avoffset"), std::string::npos) << said;
+    }
+    for (size_t count : {size_t(0), size_t(9), size_t(13)}) {
+        std::vector<const char*> args = avOffsetArgs();
+        args.resize(count, "1");
+        EXPECT_EQ(parseAvOffset(args, &o, &said), 2) << count;
+        EXPECT_NE(said.find("expected 10 to 12 arguments, got " + std::to_string(count)), std::string::npos) << said;
+    }
 }

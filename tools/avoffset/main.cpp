@@ -24,6 +24,7 @@
 
 #include "platform/platform.h"
 #include "tools/avoffset/avAnalysis.h"
+#include "tools/soundcheck/recordingInput.h"
 #include "tools/soundcheck/soundAlignment.h"
 
 namespace {
@@ -44,18 +45,7 @@ const double kAgreement = 0.025;
 // follow the music, and a median would stand for a few seconds at most.
 const size_t kMinDemoReadings = 250;
 
-struct Options {
-    const char* video;
-    const char* frameTimes;
-    const char* sound;
-    const char* music;
-    const char* referenceDir;
-    int width, height, top;
-    double soundStart;
-    double split, resume;  // the demo between the two, the reference outside
-    double shownLate;      // s
-    int clicks;            // per reference run
-};
+using Options = AvOffsetOptions;
 
 struct Recording {
     std::vector<unsigned char> video;
@@ -87,74 +77,22 @@ int refuse(const std::string& reason) {
     return 1;
 }
 
-bool readFile(const char* path, std::vector<unsigned char>* bytes) {
-    FILE* file = fopen(path, "rb");
-    if (!file) return false;
-    unsigned char buffer[65536];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0)
-        bytes->insert(bytes->end(), buffer, buffer + got);
-    fclose(file);
-    return true;
-}
-
-std::vector<float> monoOf(const int16_t* pcm, long frames) {
-    std::vector<float> mono(size_t(frames), 0.0f);
-    for (long i = 0; i < frames; ++i) mono[size_t(i)] = (pcm[2 * i] + pcm[2 * i + 1]) / 65536.0f;
-    return mono;
-}
-
-bool parseOptions(int argc, char** argv, Options* o) {
-    if (argc < 11 || argc > 13) return false;
-    o->video = argv[1];
-    o->width = atoi(argv[2]);
-    o->height = atoi(argv[3]);
-    o->frameTimes = argv[4];
-    o->sound = argv[5];
-    o->soundStart = atof(argv[6]);
-    o->split = 0;
-    o->resume = 1e300;
-    if (sscanf(argv[7], "%lf:%lf", &o->split, &o->resume) < 1) return false;
-    o->music = argv[8];
-    o->referenceDir = argv[9];
-    o->top = atoi(argv[10]);
-    o->shownLate = argc > 11 ? atof(argv[11]) / 1000.0 : 0.0;
-    o->clicks = argc > 12 ? atoi(argv[12]) : 15;
-    return o->width > 0 && o->height > 0 && o->clicks > 0;
-}
-
 // The recording's frames, their times and its sound; the demo's frames between SPLIT and RESUME.
 bool readRecording(const Options& o, Recording* r) {
-    std::vector<unsigned char> raw;
-    if (!readFile(o.video, &r->video) || !readFile(o.sound, &raw)) return false;
+    if (!readFile(o.video, &r->video) || !readRawRecording(o.sound, &r->sound)) return false;
     if (FILE* f = fopen(o.frameTimes, "r")) {
         double t;
         while (fscanf(f, "%lf", &t) == 1) r->times.push_back(t);
         fclose(f);
     }
-    r->frameBytes = size_t(o.width * o.height);
+    r->frameBytes = size_t(o.width) * size_t(o.height);
     r->frames = std::min(r->times.size(), r->video.size() / r->frameBytes);
     if (r->frames != r->times.size() || r->frames != r->video.size() / r->frameBytes)
         printf("warning: %zu frame times for %zu frames\n", r->times.size(), r->video.size() / r->frameBytes);
     while (r->splitFrame < r->frames && r->times[r->splitFrame] < o.split) ++r->splitFrame;
     r->resumeFrame = r->splitFrame;
     while (r->resumeFrame < r->frames && r->times[r->resumeFrame] < o.resume) ++r->resumeFrame;
-    std::vector<int16_t> samples(raw.size() / 2);
-    memcpy(samples.data(), raw.data(), samples.size() * 2);
-    r->sound = monoOf(samples.data(), long(samples.size() / 2));
     return true;
-}
-
-bool readMusic(const char* path, std::vector<float>* music) {
-    std::vector<unsigned char> mp3;
-    int16_t* pcm = nullptr;
-    long frames = 0;
-    int rate = 0, channels = 0;
-    if (!readFile(path, &mp3) || !decodeMp3(mp3.data(), long(mp3.size()), &pcm, &frames, &rate, &channels))
-        return false;
-    *music = monoOf(pcm, frames);
-    free(pcm);
-    return rate == kRate;
 }
 
 GrayImage frameAt(const Recording& r, const Options& o, size_t i) {
@@ -292,48 +230,66 @@ bool readReferences(const Options& o, std::vector<GrayImage>* references) {
     return true;
 }
 
+// Where the sound at the instant of frame i lies in the music: a search near the last place found
+// (*offset, music frame - sound frame), else the whole music at most twice a second. The music
+// time in s, or -1 when nothing matches.
+double soundTimeOfFrame(const Recording& r, const Options& o, const std::vector<float>& music, size_t i,
+                        double skew, long* offset, size_t* nextWholeSearch) {
+    // The sound at the instant of the frame: 1024 frames centred there.
+    const double instant = r.times[i] + skew;
+    const long at = long((instant - o.soundStart) * kRate) - 512;
+    double score = 0;
+    long found = -1;
+    if (*offset >= 0)
+        found = locateInMusic(music, r.sound, at, 4096, at + *offset - kRate, at + *offset + kRate, &score);
+    // Not near the last place (a seek, or no place yet): the whole music, twice a second at most.
+    if (found < 0 && i >= *nextWholeSearch) {
+        found = locateInMusic(music, r.sound, at, 4096, 0, long(music.size()), &score);
+        *nextWholeSearch = i + 25;
+    }
+    if (found < 0) return -1;
+    *offset = found - at;
+    return (found + 512) / double(kRate);
+}
+
+// The music time frame i's scroller shows, searched within 0.7 s of soundTime against the nearest
+// whole-second reference; false when the scroller is no clear match.
+bool pictureTimeOfFrame(const Recording& r, const Options& o, const std::vector<GrayImage>& references, size_t i,
+                        double soundTime, double* pictureTime) {
+    int nearest = std::clamp(int(std::lround(soundTime)), kFirstReference, kLastReference);
+    // Picture times within 0.7 s of the sound's: shift = -(T - T0) * speed.
+    int lo = int(std::floor(-(soundTime + 0.7 - nearest) * kSpeed));
+    int hi = int(std::ceil(-(soundTime - 0.7 - nearest) * kSpeed));
+    double shift = 0, match = 0;
+    if (!scrollerShift(frameAt(r, o, i), references[size_t(nearest - kFirstReference)], lo, hi, &shift, &match) ||
+        match < 0.9) {
+        return false;
+    }
+    *pictureTime = nearest - shift / kSpeed;
+    return true;
+}
+
 // The demo: each frame's picture time from the scroller, the sound's at the same instant.
 DemoReadings readDemo(const Recording& r, const Options& o, const std::vector<float>& music,
                       const std::vector<GrayImage>& references, const Calibration& calibration) {
     DemoReadings d;
-    const long musicFrames = long(music.size());
     double lastPictureTime = -1;
-    long offset = -1;  // music frame - sound frame, from the last match
+    long offset = -1;
     size_t nextWholeSearch = 0;
     for (size_t i = r.splitFrame; i < r.resumeFrame; ++i) {
         const double skew = calibration.skewAt(r.times[i]);
-        // The sound at the instant of the frame: 1024 frames centred there.
-        const double instant = r.times[i] + skew;
-        const long at = long((instant - o.soundStart) * kRate) - 512;
-        double score = 0;
-        long found = -1;
-        if (offset >= 0)
-            found = locateInMusic(music, r.sound, at, 4096, at + offset - kRate, at + offset + kRate, &score);
-        // Not near the last place (a seek, or no place yet): the whole music, twice a second at most.
-        if (found < 0 && i >= nextWholeSearch) {
-            found = locateInMusic(music, r.sound, at, 4096, 0, musicFrames, &score);
-            nextWholeSearch = i + 25;
-        }
-        if (found < 0) {
+        const double soundTime = soundTimeOfFrame(r, o, music, i, skew, &offset, &nextWholeSearch);
+        if (soundTime < 0) {
             ++d.unmatched;
             continue;
         }
-        offset = found - at;
-        const double soundTime = (found + 512) / double(kRate);
         const double rawSoundTime = soundTime - skew;  // the same frames taken as simultaneous
         if (soundTime < kFirstReference - 0.3 || soundTime > kLastReference + 0.3) continue;
-        int nearest = std::clamp(int(std::lround(soundTime)), kFirstReference, kLastReference);
-        // Picture times within 0.7 s of the sound's: shift = -(T - T0) * speed.
-        int lo = int(std::floor(-(soundTime + 0.7 - nearest) * kSpeed));
-        int hi = int(std::ceil(-(soundTime - 0.7 - nearest) * kSpeed));
-        double shift = 0, match = 0;
-        if (!scrollerShift(frameAt(r, o, i), references[size_t(nearest - kFirstReference)], lo, hi, &shift,
-                           &match) ||
-            match < 0.9) {
+        double pictureTime = 0;
+        if (!pictureTimeOfFrame(r, o, references, i, soundTime, &pictureTime)) {
             ++d.poor;
             continue;
         }
-        const double pictureTime = nearest - shift / kSpeed;
         d.offsets.push_back((pictureTime - soundTime) * 1000);
         d.raws.push_back((pictureTime - rawSoundTime) * 1000);
         // A new picture of the demo (the scroller moved by more than half a pixel since the last
@@ -362,19 +318,14 @@ void reportDemo(const DemoReadings& d) {
 
 int main(int argc, char** argv) {
     Options options;
-    if (!parseOptions(argc, argv, &options)) {
-        fprintf(stderr,
-                "usage: kestrane-avoffset VIDEO.gray WIDTH HEIGHT FRAME_TIMES SOUND.raw SOUND_START "
-                "SPLIT[:RESUME] MUSIC.mp3 REFERENCE_DIR TOP [SHOWN_LATE_MS [CLICKS]]\n");
-        return 2;
-    }
+    if (int refused = parseAvOffsetArguments(argc, argv, &options)) return refused;
     Recording recording;
     if (!readRecording(options, &recording)) {
         fprintf(stderr, "kestrane-avoffset: cannot read the recording\n");
         return 2;
     }
     std::vector<float> music;
-    if (!readMusic(options.music, &music)) {
+    if (!readMusicMono(options.music, kRate, &music)) {
         fprintf(stderr, "kestrane-avoffset: %s is no 44100 Hz MP3\n", options.music);
         return 2;
     }

@@ -89,11 +89,7 @@ bool syncFile(const std::string& path) {
 
 int runCapture(const CaptureOptions& options, CaptureResult* result) {
     *result = CaptureResult();
-    if (offlineFrameWidth() != options.width || offlineFrameHeight() != options.height) {
-        fprintf(stderr, "kestrane-render: the demo draws %dx%d frames, the export asks for %dx%d\n",
-                offlineFrameWidth(), offlineFrameHeight(), options.width, options.height);
-        return 1;
-    }
+    if (!offlineDrawableIs(options.width, options.height)) return 1;
     FrameSpan span = frameSpan(options.fromMs, options.toMs, options.rate);
     long long total = span.end - span.first;
     if (total <= 0) {

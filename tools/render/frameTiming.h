@@ -98,6 +98,11 @@ inline long long firstFrameAtOrAfter(long long ms, FrameRate rate) {
     return (scaled + step - 1) / step;
 }
 
+// Largest n with n*D/N <= ms/1000.
+inline long long lastFrameAtOrBefore(long long ms, FrameRate rate) {
+    return ms * rate.numerator / (rate.denominator * 1000);
+}
+
 inline FrameSpan frameSpan(long long fromMs, long long toMs, FrameRate rate) {
     FrameSpan span = {firstFrameAtOrAfter(fromMs, rate), firstFrameAtOrAfter(toMs, rate)};
     if (span.end < span.first) span.end = span.first;

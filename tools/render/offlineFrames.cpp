@@ -2,7 +2,8 @@
 // The headless demo the renderer draws with: the same start-up and renderFrame as the demo, on
 // SDL's offscreen driver, with the music position set by the caller before every frame. A frame
 // also depends on state earlier frames left; playedThrough.cpp brings that to a run's from the start.
-// The offscreen window has the size asked for, so the picture is drawn natively at that size.
+// The offscreen window has the size asked for, so the picture is drawn natively at that size; a
+// drawable of any other size is refused rather than written.
 #include <GL/gl.h>
 
 #include <algorithm>
@@ -20,8 +21,10 @@
 
 namespace {
 
+// The offscreen driver whatever the environment names: a window on a real screen would be fitted
+// to that screen, and a frame of the wrong size written.
 void useOffscreenVideo() {
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
     // Ctrl+C must stop the renderer; SDL would turn it into a quit event nobody reads here.
     setenv("SDL_NO_SIGNAL_HANDLERS", "1", 0);
 }
@@ -47,42 +50,42 @@ bool largestFrame(int* maxWidth, int* maxHeight) {
 
 }  // namespace
 
-bool checkFrameSize(const char* text, bool even, int* width, int* height) {
-    const char* rule = even ? "WxH with even numbers" : "WxH";
-    if (!parseFrameSize(text, width, height, even)) {
-        fprintf(stderr, "kestrane-render: bad size '%s' (use %s, at least 64x48, e.g. 1920x1080)\n", text, rule);
-        return false;
-    }
+int checkFrameLimit(int width, int height) {
     int maxWidth = 0, maxHeight = 0;
     if (!largestFrame(&maxWidth, &maxHeight)) {
-        fprintf(stderr, "kestrane-render: cannot open an offscreen GL window to check size '%s'\n", text);
-        return false;
+        fprintf(stderr, "kestrane-render: cannot open an offscreen GL window to check size '%dx%d'\n", width,
+                height);
+        return 1;
     }
-    if (*width > maxWidth || *height > maxHeight) {
-        fprintf(stderr, "kestrane-render: size '%s' is larger than this GL implementation draws (at most %dx%d)\n",
-                text, maxWidth, maxHeight);
-        return false;
+    if (width > maxWidth || height > maxHeight) {
+        fprintf(stderr, "kestrane-render: size '%dx%d' is larger than this GL implementation draws (at most %dx%d)\n",
+                width, height, maxWidth, maxHeight);
+        printRenderUsage(stderr);
+        return 2;
     }
-    return true;
+    return 0;
 }
 
 bool openOfflineDemo(int width, int height) {
     useOffscreenVideo();
     audioSetOffline(true);
     isFullscreen = false;
-    if (!openDisplayWindow("Vel - Kestrane", width, height, 32, false)) return false;
+    if (!openDisplayWindow("Vel - Kestrane", width, height, 32, false)) {
+        fprintf(stderr, "kestrane-render: cannot open an offscreen GL window\n");
+        return false;
+    }
     keepStartupState();
-    return true;
+    return offlineDrawableIs(width, height);
 }
 
 int offlineFrameWidth() { return pictureRect.drawableWidth; }
 int offlineFrameHeight() { return pictureRect.drawableHeight; }
 
-int renderFrameAt(long long ms, long long previousMs) {
-    audioSetOfflineTimeMs(previousMs);
-    memcpy(SpectrumBands, musicSpectrum(), sizeof SpectrumBands);
-    audioSetOfflineTimeMs(ms);
-    return renderFrame();
+bool offlineDrawableIs(int width, int height) {
+    if (offlineFrameWidth() == width && offlineFrameHeight() == height) return true;
+    fprintf(stderr, "kestrane-render: asked for %dx%d frames, the GL window gives %dx%d; nothing written\n", width,
+            height, offlineFrameWidth(), offlineFrameHeight());
+    return false;
 }
 
 int renderNextFrameAt(long long ms) {

@@ -118,18 +118,20 @@ int planWarmUp(long long ms, FrameRate rate, long long* frames) {
     return count;
 }
 
-int renderPlayedThroughFrame(long long ms, FrameRate rate) {
-    if (ms <= kPresentationEndMs) {
-        if (startup.known) {
-            for (const CarriedState& state : carriedStates) state.restore();
-        }
-        long long frames[kMaxWarmUpFrames];
-        int count = planWarmUp(ms, rate, frames);
-        for (int i = 0; i < count; ++i) {
-            audioSetOfflineTimeMs(frames[i]);
-            renderFrame();
-        }
+void playThroughTo(long long ms, FrameRate rate) {
+    if (ms > kPresentationEndMs) return;
+    if (startup.known) {
+        for (const CarriedState& state : carriedStates) state.restore();
     }
-    audioSetOfflineTimeMs(ms);
-    return renderFrame();
+    long long frames[kMaxWarmUpFrames];
+    int count = planWarmUp(ms, rate, frames);
+    for (int i = 0; i < count; ++i) {
+        audioSetOfflineTimeMs(frames[i]);
+        renderFrame();
+    }
+}
+
+int renderPlayedThroughFrame(long long ms, FrameRate rate) {
+    playThroughTo(ms, rate);
+    return renderNextFrameAt(ms);
 }

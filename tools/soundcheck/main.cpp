@@ -6,64 +6,32 @@
 // code 0 when the recording was aligned with the music, 1 when not, 2 for bad arguments or files.
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <vector>
 
-#include "platform/platform.h"
+#include "tools/soundcheck/recordingInput.h"
 #include "tools/soundcheck/soundAlignment.h"
 
 namespace {
 
 const int kRate = 44100;
 
-bool readFile(const char* path, std::vector<unsigned char>* bytes) {
-    FILE* file = fopen(path, "rb");
-    if (!file) return false;
-    unsigned char buffer[65536];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) {
-        bytes->insert(bytes->end(), buffer, buffer + got);
-    }
-    fclose(file);
-    return true;
-}
-
-// Mono mix of interleaved 16-bit stereo.
-std::vector<float> monoOf(const int16_t* pcm, long frames) {
-    std::vector<float> mono(size_t(frames), 0.0f);
-    for (long i = 0; i < frames; ++i) mono[size_t(i)] = (pcm[2 * i] + pcm[2 * i + 1]) / 65536.0f;
-    return mono;
-}
-
 double ms(long frames) { return frames * 1000.0 / kRate; }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    double limitMs = 5.0;
-    if (argc == 5 && strcmp(argv[3], "--limit-ms") == 0) {
-        limitMs = atof(argv[4]);
-    } else if (argc != 3) {
-        fprintf(stderr, "Usage: kestrane-soundcheck MUSIC.mp3 RECORDING.raw [--limit-ms MS]\n");
+    SoundcheckOptions options;
+    if (int refused = parseSoundcheckArguments(argc, argv, &options)) return refused;
+    std::vector<float> music, recording;
+    if (!readRawRecording(options.recording, &recording)) {
+        fprintf(stderr, "kestrane-soundcheck: cannot read %s\n", options.recording);
         return 2;
     }
-    std::vector<unsigned char> mp3, raw;
-    if (!readFile(argv[1], &mp3) || !readFile(argv[2], &raw)) {
-        fprintf(stderr, "kestrane-soundcheck: cannot read %s\n", mp3.empty() ? argv[1] : argv[2]);
+    if (!readMusicMono(options.music, kRate, &music)) {
+        fprintf(stderr, "kestrane-soundcheck: %s is no readable 44100 Hz MP3\n", options.music);
         return 2;
     }
-    int16_t* pcm = nullptr;
-    long frames = 0;
-    int rate = 0, channels = 0;
-    if (!decodeMp3(mp3.data(), long(mp3.size()), &pcm, &frames, &rate, &channels) || rate != kRate) {
-        fprintf(stderr, "kestrane-soundcheck: %s is no 44100 Hz MP3\n", argv[1]);
-        return 2;
-    }
-    std::vector<float> music = monoOf(pcm, frames);
-    free(pcm);
-    std::vector<int16_t> samples(raw.size() / 2);
-    memcpy(samples.data(), raw.data(), samples.size() * 2);
-    std::vector<float> recording = monoOf(samples.data(), long(samples.size() / 2));
+    const double limitMs = options.limitMs;
 
     SoundAlignment a = alignRecording(music, recording);
     printf("recording: %.1f s\n", ms(long(recording.size())) / 1000.0);

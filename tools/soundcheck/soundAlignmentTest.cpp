@@ -1,14 +1,17 @@
 // soundAlignmentTest.cpp
 // The alignment finds a recording's place in the music and reports each slipped-in silence,
-// skip or in-place corruption with its length, and nothing in a clean recording.
+// skip or in-place corruption with its length, and nothing in a clean recording; the measuring
+// tools' numbers and arguments are read strictly (exit 2 for anything else).
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstdint>
+#include <string>
+#include <vector>
 
-#include "platform/platform.h"
+#include "tools/soundcheck/recordingInput.h"
 #include "tools/soundcheck/soundAlignment.h"
 
 namespace {
@@ -114,20 +117,9 @@ TEST(SoundAlignment, ARecordingOfSomethingElseIsNotAligned) {
 // The soundtrack's opening repeats itself within a beat: a clean copy that starts there must lock
 // onto its true place, not one period off (which read as a 46 ms skip a moment later).
 TEST(SoundAlignment, ACleanCopyStartingInARepeatingPassageHasNoEvent) {
-    FILE* file = fopen(KESTRANE_SOURCE_DIR "/data/music/ivo_marenk_-_kestrane.mp3", "rb");
-    ASSERT_NE(file, nullptr) << "the generated music is needed (scripts/setup)";
-    std::vector<unsigned char> mp3;
-    unsigned char chunk[65536];
-    for (size_t n; (n = fread(chunk, 1, sizeof chunk, file)) > 0;) mp3.insert(mp3.end(), chunk, chunk + n);
-    fclose(file);
-    int16_t* pcm = nullptr;
-    long frames = 0;
-    int rate = 0, channels = 0;
-    ASSERT_TRUE(decodeMp3(mp3.data(), long(mp3.size()), &pcm, &frames, &rate, &channels));
-    ASSERT_EQ(channels, 2);
-    std::vector<float> song(static_cast<size_t>(frames));
-    for (long i = 0; i < frames; ++i) song[size_t(i)] = (pcm[2 * i] + pcm[2 * i + 1]) / 65536.0f;
-    free(pcm);
+    std::vector<float> song;
+    ASSERT_TRUE(readMusicMono(KESTRANE_SOURCE_DIR "/data/music/ivo_marenk_-_kestrane.mp3", 44100, &song))
+        << "the generated 44100 Hz music is needed (scripts/setup)";
     for (double start : {1.80, 1.90, 3.65, 3.70, 5.48, 8.44}) {
         long first = long(start * kRate);
         std::vector<float> rec(song.begin() + first, song.begin() + first + 8 * kRate);
@@ -136,4 +128,60 @@ TEST(SoundAlignment, ACleanCopyStartingInARepeatingPassageHasNoEvent) {
         EXPECT_EQ(a.firstMusicFrame, first) << start;
         EXPECT_TRUE(a.events.empty()) << "copy from " << start << " s: " << a.events.size() << " events";
     }
+}
+
+namespace {
+
+// Parses a kestrane-soundcheck command line; the exit code, with standard error in *said.
+int parseSoundcheck(std::vector<const char*> args, SoundcheckOptions* options, std::string* said) {
+    args.insert(args.begin(), "kestrane-soundcheck");
+    testing::internal::CaptureStderr();
+    int code = parseSoundcheckArguments(int(args.size()), const_cast<char**>(args.data()), options);
+    *said = testing::internal::GetCapturedStderr();
+    return code;
+}
+
+}  // namespace
+
+TEST(ToolArguments, NumbersAreWholeArgumentsInRange) {
+    long long n = -1;
+    EXPECT_TRUE(parseWholeArgument("800", 1, 16384, &n));
+    EXPECT_EQ(n, 800);
+    EXPECT_TRUE(parseWholeArgument("-5", -10, 10, &n));
+    EXPECT_EQ(n, -5);
+    for (const char* bad : {"", "abc", "8OO", "800px", " 800", "800 ", "+800", "-800", "0x10", "1e3", "80.0",
+                            "16385", "0", "99999999999999999999"}) {
+        EXPECT_FALSE(parseWholeArgument(bad, 1, 16384, &n)) << bad;
+    }
+    double d = -1;
+    EXPECT_TRUE(parseDecimalArgument("1765170000.123456789", -1e12, 1e12, &d));
+    EXPECT_NEAR(d, 1765170000.123456789, 1e-6);
+    EXPECT_TRUE(parseDecimalArgument("-0.021", -1e12, 1e12, &d));
+    EXPECT_EQ(d, -0.021);
+    EXPECT_TRUE(parseDecimalArgument(".5", 0, 1, &d));
+    for (const char* bad : {"", ".", "-", "abc", "nan", "inf", "1e3", "0x10", "5ms", " 5", "5 ", "+5", "1,5", "2"}) {
+        EXPECT_FALSE(parseDecimalArgument(bad, 0, 1, &d)) << bad;
+    }
+}
+
+TEST(ToolArguments, SoundcheckTakesTwoFilesAndAStrictLimit) {
+    SoundcheckOptions o;
+    std::string said;
+    ASSERT_EQ(parseSoundcheck({"m.mp3", "r.raw"}, &o, &said), 0);
+    EXPECT_STREQ(o.music, "m.mp3");
+    EXPECT_STREQ(o.recording, "r.raw");
+    EXPECT_EQ(o.limitMs, 5.0);
+    ASSERT_EQ(parseSoundcheck({"m.mp3", "r.raw", "--limit-ms", "2.5"}, &o, &said), 0);
+    EXPECT_EQ(o.limitMs, 2.5);
+    const std::vector<std::vector<const char*>> refused = {
+        {"m.mp3", "r.raw", "--limit-ms", "abc"}, {"m.mp3", "r.raw", "--limit-ms", "-1"},
+        {"m.mp3", "r.raw", "--limit-ms", "5ms"}, {"m.mp3", "r.raw", "--limit-ms"},
+        {"m.mp3"},  {"m.mp3", "r.raw", "extra"}, {"m.mp3", "r.raw", "--limit"}, {}};
+    for (const auto& args : refused) {
+        EXPECT_EQ(parseSoundcheck(args, &o, &said), 2) << args.size();
+        EXPECT_EQ(said.rfind("kestrane-soundcheck: ", 0), 0u) << said;
+        EXPECT_NE(said.find("\nusage: kestrane-soundcheck"), std::string::npos) << said;
+    }
+    EXPECT_EQ(parseSoundcheck({"m.mp3", "r.raw", "--limit-ms", "abc"}, &o, &said), 2);
+    EXPECT_NE(said.find("--limit-ms 'abc'"), std::string::npos) << said;
 }
