@@ -22,6 +22,15 @@ Vec3 cosineInterpolate(const Vec3& a, const Vec3& b, float t);
 // Samples a track (ascending times, count >= 1) with the cosine ease between keys.
 Vec3 sampleKeyframes(const Keyframe* keys, int count, float time);
 
+// Sines and cosines of a double at 32-bit precision. Each variant rounds something different, and a
+// scene keeps the one its pictures were made with.
+double sinResult32(double a);     // rounds the result to float, gives it back as a double
+double cosResult32(double a);
+float sinfResult32(double a);     // rounds the result to float and gives the float
+float cosfResult32(double a);
+double sinArgResult32(double a);  // rounds the argument to float, then the result; gives a double
+double cosArgResult32(double a);
+
 struct ObjTriangle {
     int32_t vertex[3];    // 1-based vertex indices as written in the file
     int32_t texcoord[3];  // 1-based texture-coordinate indices as written

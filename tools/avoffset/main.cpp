@@ -28,7 +28,7 @@
 
 namespace {
 
-const int kRate = 44100;
+const int kRate = kSampleRate;  // the music's, and the recording's
 const double kSpeed = 190.0;  // scroller units per second, one per screen pixel at 800x600
 const int kFirstReference = 169, kLastReference = 182;
 // The recorder's skew is searched over +-2 s: ffmpeg's pulse timestamps were seen 99 to 643 ms off.

@@ -14,7 +14,7 @@
 
 namespace {
 
-const int kRate = 44100;
+const int kRate = kSampleRate;  // the music's, and the recording's
 
 bool readFile(const char* path, std::vector<unsigned char>* bytes) {
     FILE* file = fopen(path, "rb");
