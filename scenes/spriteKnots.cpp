@@ -4,6 +4,8 @@
 // frame, the heaviest scene of the run.
 #include <GL/gl.h>
 
+#include <cmath>
+
 #include "assets/assets.h"
 #include "director/director.h"
 #include "scenes/scenes.h"
@@ -56,9 +58,10 @@ const Vec3* knotTable(KnotTable* tables, float a, float b, float c) {
 
 float knotRotationAngle(float t) { return 2.0f * t + 500.0f; }
 
+// The pulse's sine is the C library's single-precision one (sinf of a float), not a rounded double.
 float knotSpriteHalfSize(int i, float t) {
     const float argument = float(1.4 * double(t) + i);
-    return float(0.6 + 0.4 + 0.2 * double(sinfResult32(argument)));
+    return float(0.6 + 0.4 + 0.2 * double(std::sin(argument)));
 }
 
 void drawSpriteKnot(float a, float b, float c, int textureSlot) {
