@@ -1,6 +1,7 @@
 // geometry.h
-// Vectors and keyframe tracks, the OBJ model reader with its per-vertex normals, and the
-// immediate-mode drawing helpers that the scenes share (billboards, masked sprites, the model).
+// Vectors, 32-bit sines and cosines, keyframe tracks, the OBJ model reader with its per-vertex
+// normals, and the immediate-mode drawing helpers that the scenes share (billboards, masked sprites,
+// the model).
 #pragma once
 
 #include <cmath>
