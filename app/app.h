@@ -10,12 +10,10 @@ extern bool KeyState[256];   // one flag per virtual-key code, true while the ke
 // key pressed and released between two idle turns still counts once: a tap is never lost.
 extern bool KeyPressedSinceIdle[256];
 
-enum {
-    VK_ESCAPE = 27,
-    VK_F1 = 112,
-    VK_M = 0x4D,
-    VK_N = 0x4E,
-};
+// The demo's window title, and that of every window opened again after F1: the second title
+// differs on purpose and is kept as it is.
+const char* const kWindowTitle = "Vel - Kestrane";
+const char* const kReopenedWindowTitle = "Tove";
 
 // How the program starts, from its command line.
 enum StartMode { START_ASK, START_FULLSCREEN, START_WINDOW, START_EXIT };

@@ -99,12 +99,12 @@ void runMessageLoop() {
                 fprintf(stderr, "kestrane-trace: window re-created (%s)\n",
                         isFullscreen ? "full screen" : "windowed");
             }
-            if (!openDisplayWindow("Tove", 800, 600, 32, isFullscreen)) {
+            if (!openDisplayWindow(kReopenedWindowTitle, 800, 600, 32, isFullscreen)) {
                 return traceLoopEnd("reopen failed");
             }
         }
         endIdleKeyTurn();
-        if (done) return traceLoopEnd(DemoTime > 203.0f ? "end of presentation" : "escape");
+        if (done) return traceLoopEnd(DemoTime > kPresentationEnd ? "end of presentation" : "escape");
     }
 }
 
@@ -122,7 +122,7 @@ int runDemo(int argc, char** argv) {
     }
     platformStartStopWatcher();
     if (platformStopRequested()) return 0;
-    if (!openDisplayWindow("Vel - Kestrane", 800, 600, 32, isFullscreen)) return 0;
+    if (!openDisplayWindow(kWindowTitle, 800, 600, 32, isFullscreen)) return 0;
     runMessageLoop();
     return 0;
 }

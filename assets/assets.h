@@ -61,6 +61,9 @@ void makeScatterDirections();
 // The draw of the never-seeded standard generator (state starts at 1), used by the tables.
 int drawRandom();
 
+// The music, named as every data file is (see dataFile below).
+const char* const kMusicPath = "data/music/ivo_marenk_-_kestrane.mp3";
+
 void startMusic();
 void activateSpectrum();
 int musicTimeMs();                 // the stream position in ms

@@ -13,7 +13,6 @@ int musicChannel = -1;
 
 namespace {
 
-const char* const kMusicPath = "data/music/ivo_marenk_-_kestrane.mp3";
 unsigned char* musicData = nullptr;  // the file's bytes; the stream reads them until exit
 
 // Reads the whole file; null when it cannot be opened, an empty block (length 0) when it yields
@@ -50,7 +49,7 @@ void playSilence() {
 
 void startMusic() {
     if (musicChannel >= 0) return;  // already playing since an earlier start-up
-    audioInit(44100);
+    audioInit(kSampleRate);
     long length = 0;
     musicData = readMusicFile(&length);
     if (!musicData) {

@@ -4,6 +4,9 @@
 // picture's 800x600 units. Everything it draws is a function of DemoTime and SpectrumBands alone.
 #pragma once
 
+// The end of the presentation in seconds of music: the first frame past it is not presented.
+const float kPresentationEnd = 203.0f;
+
 extern float DemoTime;           // seconds of music, written once at the start of every frame
 extern float SpectrumBands[32];  // spectrum of the previous frame (zeros at load)
 extern unsigned int screenTexture;  // the texture the scene region is copied into

@@ -23,7 +23,7 @@ const SceneWindow sceneSchedule[] = {
     {144.0f, 157.0f, drawFloorModelScene, "floor model"},
     {157.0f, 168.0f, drawTunnelScene, "checker tunnel"},
     {168.0f, 182.5f, drawSwayingSpritesScene, "swaying sprites"},
-    {182.5f, 203.0f, drawFloorModelScene, "floor model again"},
+    {182.5f, kPresentationEnd, drawFloorModelScene, "floor model again"},
 };
 const int sceneScheduleCount = int(sizeof sceneSchedule / sizeof sceneSchedule[0]);
 
@@ -98,7 +98,7 @@ int renderFrame() {
     int scene = sceneIndexAt(t);  // the windows never overlap: at most one scene runs
     if (scene >= 0) sceneSchedule[scene].draw();
     postPass(t);
-    if (t > 203.0f) return 0;
+    if (t > kPresentationEnd) return 0;
     drawOverlays(t);
     memcpy(SpectrumBands, musicSpectrum(), sizeof SpectrumBands);
     return 1;

@@ -1,8 +1,10 @@
 // geometry.h
-// Vectors and keyframe tracks, the OBJ model reader with its per-vertex normals, and the
-// immediate-mode drawing helpers that the scenes share (billboards, masked sprites, the model).
+// Vectors, 32-bit sines and cosines, keyframe tracks, the OBJ model reader with its per-vertex
+// normals, and the immediate-mode drawing helpers that the scenes share (billboards, masked sprites,
+// the model).
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 struct Vec3 {
@@ -21,6 +23,20 @@ void normalizeVec3(Vec3& v);  // zero (or NaN-length) vectors stay as they are
 Vec3 cosineInterpolate(const Vec3& a, const Vec3& b, float t);
 // Samples a track (ascending times, count >= 1) with the cosine ease between keys.
 Vec3 sampleKeyframes(const Keyframe* keys, int count, float time);
+
+// Sines and cosines of a double at 32-bit precision. Each variant rounds something different, and a
+// scene keeps the one its pictures were made with. Inline on purpose: where a sine and a cosine of
+// one argument meet, the compiler pairs them into one sincos call, whose last bit may differ from
+// two separate calls, and the pictures were made that way.
+// Rounds the result to float and gives it back as a double.
+inline double sinResult32(double a) { return double(float(std::sin(a))); }
+inline double cosResult32(double a) { return double(float(std::cos(a))); }
+// Rounds the result to float and gives the float.
+inline float sinfResult32(double a) { return float(std::sin(a)); }
+inline float cosfResult32(double a) { return float(std::cos(a)); }
+// Rounds the argument to float, then the result, and gives the result back as a double.
+inline double sinArgResult32(double a) { return double(float(std::sin(double(float(a))))); }
+inline double cosArgResult32(double a) { return double(float(std::cos(double(float(a))))); }
 
 struct ObjTriangle {
     int32_t vertex[3];    // 1-based vertex indices as written in the file

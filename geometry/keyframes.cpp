@@ -19,7 +19,7 @@ int truncateTime(float time) {
 }  // namespace
 
 Vec3 cosineInterpolate(const Vec3& a, const Vec3& b, float t) {
-    const float c = float(std::cos(double(t) * easeConstant));
+    const float c = cosfResult32(double(t) * easeConstant);
     const float w = float((1.0 - double(c)) * 0.5);
     const double wb = w, wa = 1.0 - double(w);
     return {float(wb * b.x + wa * a.x), float(wb * b.y + wa * a.y), float(wb * b.z + wa * a.z)};

@@ -1,6 +1,6 @@
 // mp3Decoder.cpp
 // libmpg123 over a memory block: the music stream's decoders and the whole-block decoding the tools
-// use. Always 44100 Hz stereo 16-bit; a full scan at open makes seeks sample-exact.
+// use. Always stereo 16-bit at kSampleRate; a full scan at open makes seeks sample-exact.
 #include "platform/mp3Decoder.h"
 
 #include <algorithm>
@@ -12,8 +12,6 @@
 #include "platform/platform.h"
 
 namespace {
-
-const int kRate = 44100;
 
 ssize_t readMemory(void* handle, void* buffer, size_t bytes) {
     MemoryReader* r = static_cast<MemoryReader*>(handle);
@@ -36,8 +34,8 @@ off_t seekMemory(void* handle, off_t offset, int whence) {
 
 }  // namespace
 
-// Opens a decoder over the block that always yields 44100 Hz stereo 16-bit, with a full scan for
-// exact seeking. Null when the data holds no decodable MPEG audio.
+// Opens a decoder over the block that always yields stereo 16-bit at kSampleRate, with a full scan
+// for exact seeking. Null when the data holds no decodable MPEG audio.
 mpg123_handle* openDecoder(MemoryReader* reader) {
     static bool initialised = false;
     if (!initialised) {
@@ -50,7 +48,7 @@ mpg123_handle* openDecoder(MemoryReader* reader) {
     mpg123_param(h, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0.0);
     mpg123_param(h, MPG123_RESYNC_LIMIT, 16384, 0.0);
     mpg123_format_none(h);
-    mpg123_format(h, kRate, MPG123_STEREO, MPG123_ENC_SIGNED_16);
+    mpg123_format(h, kSampleRate, MPG123_STEREO, MPG123_ENC_SIGNED_16);
     if (mpg123_replace_reader_handle(h, readMemory, seekMemory, nullptr) != MPG123_OK ||
         mpg123_open_handle(h, reader) != MPG123_OK) {
         mpg123_delete(h);
@@ -58,14 +56,14 @@ mpg123_handle* openDecoder(MemoryReader* reader) {
     }
     long rate = 0;
     int channels = 0, encoding = 0;
-    if (mpg123_getformat(h, &rate, &channels, &encoding) != MPG123_OK || rate != kRate ||
+    if (mpg123_getformat(h, &rate, &channels, &encoding) != MPG123_OK || rate != kSampleRate ||
         channels != MPG123_STEREO) {
         mpg123_close(h);
         mpg123_delete(h);
         return nullptr;
     }
     mpg123_format_none(h);
-    mpg123_format(h, kRate, MPG123_STEREO, MPG123_ENC_SIGNED_16);
+    mpg123_format(h, kSampleRate, MPG123_STEREO, MPG123_ENC_SIGNED_16);
     mpg123_scan(h);
     return h;
 }
@@ -99,7 +97,7 @@ bool decodeMp3(const unsigned char* data, long length, int16_t** pcm, long* fram
     mpg123_handle* h = data && length > 0 ? openDecoder(&reader) : nullptr;
     if (!h) return false;
     off_t total = mpg123_length(h);
-    long capacity = total > 0 ? long(total) : kRate * 60;
+    long capacity = total > 0 ? long(total) : kSampleRate * 60;
     int16_t* out = static_cast<int16_t*>(malloc(size_t(capacity) * 4));
     long done = 0;
     while (out) {
@@ -120,7 +118,7 @@ bool decodeMp3(const unsigned char* data, long length, int16_t** pcm, long* fram
     if (!out) return false;
     *pcm = out;
     *frames = done;
-    *rate = kRate;
+    *rate = kSampleRate;
     *channels = 2;
     return true;
 }

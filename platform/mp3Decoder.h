@@ -1,6 +1,6 @@
 // mp3Decoder.h
-// libmpg123 over a memory block, always yielding 44100 Hz stereo 16-bit with sample-exact seeking
-// (a full scan at open). Used by the music stream and by decodeMp3.
+// libmpg123 over a memory block, always yielding stereo 16-bit at kSampleRate, with sample-exact
+// seeking (a full scan at open). Used by the music stream and by decodeMp3.
 #pragma once
 
 #include <mpg123.h>
@@ -14,7 +14,7 @@ struct MemoryReader {
     long position;
 };
 
-// Opens a decoder over the block; null when it holds no decodable 44100 Hz stereo MPEG audio.
+// Opens a decoder over the block; null when it holds no decodable stereo MPEG audio at kSampleRate.
 mpg123_handle* openDecoder(MemoryReader* reader);
 void closeDecoder(mpg123_handle* h);
 // Reads up to frames stereo frames; the rest of the buffer is silence. Returns frames decoded.

@@ -16,7 +16,7 @@
 
 namespace {
 
-const int kRate = 44100;
+const int kRate = kSampleRate;  // the stream's and its clock's frames a second
 const int kSpectrumSize = 1024;
 
 }  // namespace

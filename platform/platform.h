@@ -20,6 +20,25 @@ enum : unsigned {
 };
 enum { IDOK = 1, IDYES = 6, IDNO = 7 };
 
+// Key codes: Windows virtual-key codes, which window events carry. Letters and digits are their
+// upper-case ASCII codes ('A', '0'); the other keys translated are named here.
+enum {
+    VK_BACK = 0x08,
+    VK_TAB = 0x09,
+    VK_RETURN = 0x0D,
+    VK_SHIFT = 0x10,
+    VK_CONTROL = 0x11,
+    VK_ESCAPE = 0x1B,
+    VK_SPACE = 0x20,
+    VK_LEFT = 0x25,
+    VK_UP = 0x26,
+    VK_RIGHT = 0x27,
+    VK_DOWN = 0x28,
+    VK_M = 0x4D,
+    VK_N = 0x4E,
+    VK_F1 = 0x70,  // F2 to F12 follow on
+};
+
 // Shows a modal box; Yes (or OK) is the Return-key default. When no box can be shown the text goes
 // to standard error and 0 is returned, which callers treat as "any other answer".
 int platformMessageBox(const char* text, const char* caption, unsigned style);
@@ -90,6 +109,9 @@ int platformVirtualKey(int sdlKeycode);
 // the caller sets it.
 // ---------------------------------------------------------------------------------------------
 struct MusicStream;
+
+// The one sample rate of the music: the decoder always yields it and the device is opened at it.
+const int kSampleRate = 44100;
 
 bool audioInit(int rate);              // opens the device; false: the silent clock will be used
 void audioClose();                     // shuts the device and frees every stream

@@ -5,16 +5,11 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-#include <cmath>
-
 #include "assets/assets.h"
 #include "director/director.h"
 #include "scenes/scenes.h"
 
 namespace {
-
-double sin32(double a) { return double(float(std::sin(a))); }
-double cos32(double a) { return double(float(std::cos(a))); }
 
 struct FlashRow {
     float time;  // music time of the flash, s
@@ -51,7 +46,7 @@ const Panel panels[3] = {
 
 float acidDotHalfSize(int i, float t) {
     const float argument = float(1.2 * double(t) + i);
-    return float(0.7 + 0.2 * sin32(argument));
+    return float(0.7 + 0.2 * sinResult32(argument));
 }
 
 void drawPanelFlash(int panel, float time) {
@@ -78,8 +73,8 @@ void drawPanelFlash(int panel, float time) {
 void drawAcidSphereScene() {
     const float t = DemoTime;
     glLoadIdentity();
-    const double gazeSin = 20.0 * sin32(double(t));
-    gluLookAt(0.0, 0.0, 0.0, gazeSin, gazeSin, 20.0 * cos32(double(t)), 0.0, 1.0, 0.0);
+    const double gazeSin = 20.0 * sinResult32(double(t));
+    gluLookAt(0.0, 0.0, 0.0, gazeSin, gazeSin, 20.0 * cosResult32(double(t)), 0.0, 1.0, 0.0);
 
     glEnable(GL_TEXTURE_2D);
     glPushMatrix();

@@ -5,16 +5,11 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-#include <cmath>
-
 #include "assets/assets.h"
 #include "director/director.h"
 #include "scenes/scenes.h"
 
 namespace {
-
-double sin32(double a) { return double(float(std::sin(a))); }
-double cos32(double a) { return double(float(std::cos(a))); }
 
 // One ball: the 220 directions on a sphere of radius 0.5 around (x, 0, 0). The billboards take
 // their axes from the scaled matrix, so each sprite shows at a quarter of its half-size.
@@ -40,7 +35,7 @@ void setTextureMatrixIdentity() {
 
 float tunnelBlobHalfSize(int i, float t) {
     const float argument = float(i) + t;
-    return float(0.3 + 0.4 * sin32(double(argument)));
+    return float(0.3 + 0.4 * sinResult32(double(argument)));
 }
 
 void drawTunnelTube(float radius, float texScaleS, float texScaleT, float texShiftT, int textureSlot) {
@@ -67,7 +62,7 @@ void drawTunnelTube(float radius, float texScaleS, float texScaleT, float texShi
 void drawTunnelScene() {
     const float t = DemoTime;
     glLoadIdentity();
-    gluLookAt(3.0 * sin32(double(t)), 2.0 * sin32(double(t / 2.0f)), 3.0 * cos32(double(t)),
+    gluLookAt(3.0 * sinResult32(double(t)), 2.0 * sinResult32(double(t / 2.0f)), 3.0 * cosResult32(double(t)),
               0.0, 0.0, 0.0,
               0.0, 1.0, 0.0);
 

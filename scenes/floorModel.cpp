@@ -5,17 +5,11 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-#include <cmath>
-
 #include "assets/assets.h"
 #include "director/director.h"
 #include "scenes/scenes.h"
 
 namespace {
-
-// Each sine or cosine takes its argument and gives its result as a 32-bit float.
-double sin32(double a) { return double(float(std::sin(double(float(a))))); }
-double cos32(double a) { return double(float(std::cos(double(float(a))))); }
 
 // Where particle i is at music time t.
 Vec3 particlePosition(int i, float t) {
@@ -24,9 +18,9 @@ Vec3 particlePosition(int i, float t) {
     const double time = double(t);
     const Vec3& p = scatterPoints[i];
     Vec3 v;
-    v.x = float(cos32(c - q) * double(3.8f) * cos32(time / 280.0 + c) + double(p.x));
-    v.y = float(sin32(time / 6.0 + c) * 5.0 * sin32(c - time / 290.0) + double(p.y) * 0.5);
-    v.z = float(cos32(c + q) * 4.0 * sin32(time / 320.0 + c) + double(p.z));
+    v.x = float(cosArgResult32(c - q) * double(3.8f) * cosArgResult32(time / 280.0 + c) + double(p.x));
+    v.y = float(sinArgResult32(time / 6.0 + c) * 5.0 * sinArgResult32(c - time / 290.0) + double(p.y) * 0.5);
+    v.z = float(cosArgResult32(c + q) * 4.0 * sinArgResult32(time / 320.0 + c) + double(p.z));
     return v;
 }
 
@@ -60,24 +54,24 @@ void drawFloor() {
 
 bool floorCamera(float t, double eye[3], double centre[3]) {
     double e[3], c[3] = {0.0, 0.0, 0.0};
-    if ((144.0f < t && t < 150.0f) || (160.0f < t && t < 203.0f)) {
+    if ((144.0f < t && t < 150.0f) || (160.0f < t && t < kPresentationEnd)) {
         // High circle, radius 13.
         const float angle = t / 6.0f;
-        e[0] = 13.0 * sin32(angle);
+        e[0] = 13.0 * sinArgResult32(angle);
         e[1] = 8.0;
-        e[2] = 13.0 * cos32(angle);
+        e[2] = 13.0 * cosArgResult32(angle);
     } else if (150.0f < t && t < 153.5f) {
         // Low ellipse.
         const float angle = t / 5.0f;
-        e[0] = 15.0 * cos32(angle);
+        e[0] = 15.0 * cosArgResult32(angle);
         e[1] = 3.0;
-        e[2] = 10.0 * sin32(angle);
+        e[2] = 10.0 * sinArgResult32(angle);
     } else if (153.5f < t && t < 157.0f) {
         // High ellipse aimed past the model.
         const float angle = t / 5.0f;
-        e[0] = 15.0 * sin32(angle);
+        e[0] = 15.0 * sinArgResult32(angle);
         e[1] = 8.0;
-        e[2] = 10.0 * cos32(angle);
+        e[2] = 10.0 * cosArgResult32(angle);
         c[0] = 1.0;
         c[2] = 2.0;
     } else {
@@ -91,7 +85,7 @@ bool floorCamera(float t, double eye[3], double centre[3]) {
 }
 
 float floorParticleHalfSize(int i, float t) {
-    return float(sin32(double(float(i)) + double(t)) * 0.5 + 0.2 + 0.5);
+    return float(sinArgResult32(double(float(i)) + double(t)) * 0.5 + 0.2 + 0.5);
 }
 
 void drawFloorModelScene() {

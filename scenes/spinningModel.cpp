@@ -4,8 +4,6 @@
 // brings it back from below; from 76 s glow sprites on a shell around it follow spectrum band 19.
 #include <GL/gl.h>
 
-#include <cmath>
-
 #include "assets/assets.h"
 #include "director/director.h"
 #include "scenes/scenes.h"
@@ -35,7 +33,7 @@ Vec3 modelFlightTranslation(float t) {
 void drawScrollingChecker() {
     const float t = DemoTime;
     const float s = float(t * 0.25f);
-    const float v = float(float(std::cos(double(t / 15.0f))) + float(std::sin(double(t / 5.0f))));
+    const float v = float(cosfResult32(double(t / 15.0f)) + sinfResult32(double(t / 5.0f)));
 
     // Written at depth 1 (the far plane), so it hides nothing drawn later.
     beginOrtho2DFarZero();

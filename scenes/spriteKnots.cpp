@@ -14,9 +14,6 @@ namespace {
 
 enum { KNOT_SPRITES = 6000 };
 
-float sinf32(double a) { return float(std::sin(a)); }
-float cosf32(double a) { return float(std::cos(a)); }
-
 // Point i of the knot with shape factors a, b, c. The curve parameter steps by 6.28 / 60 (not
 // 2 pi / 60), so the beads of successive laps lie side by side.
 Vec3 knotPoint(int i, float a, float b, float c) {
@@ -25,9 +22,10 @@ Vec3 knotPoint(int i, float a, float b, float c) {
     const float u4 = 4.0f * u;
     const double uu = double(u);
     Vec3 p;
-    p.x = 3.0f * (a * (cosf32(uu) + cosf32(u3)) + cosf32(2.0 * uu) + cosf32(u4));
-    p.y = 3.0f * (b * sinf32(uu) + 10.0f * sinf32(u3));
-    p.z = 3.0f * (4.0f * sinf32(u4) + c * sinf32(u3) * sinf32(2.5 * uu) - 2.0f * sinf32(6.0 * uu));
+    p.x = 3.0f * (a * (cosfResult32(uu) + cosfResult32(u3)) + cosfResult32(2.0 * uu) + cosfResult32(u4));
+    p.y = 3.0f * (b * sinfResult32(uu) + 10.0f * sinfResult32(u3));
+    p.z = 3.0f * (4.0f * sinfResult32(u4) + c * sinfResult32(u3) * sinfResult32(2.5 * uu) -
+                  2.0f * sinfResult32(6.0 * uu));
     return p;
 }
 
@@ -60,9 +58,10 @@ const Vec3* knotTable(KnotTable* tables, float a, float b, float c) {
 
 float knotRotationAngle(float t) { return 2.0f * t + 500.0f; }
 
+// The pulse's sine is the C library's single-precision one (sinf of a float), not a rounded double.
 float knotSpriteHalfSize(int i, float t) {
     const float argument = float(1.4 * double(t) + i);
-    return float(0.6 + 0.4 + 0.2 * double(sinf32(argument)));
+    return float(0.6 + 0.4 + 0.2 * double(std::sin(argument)));
 }
 
 void drawSpriteKnot(float a, float b, float c, int textureSlot) {

@@ -5,25 +5,16 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-#include <cmath>
-
 #include "assets/assets.h"
 #include "director/director.h"
 #include "scenes/scenes.h"
-
-namespace {
-
-double sin32(double a) { return double(float(std::sin(a))); }
-double cos32(double a) { return double(float(std::cos(a))); }
-
-}  // namespace
 
 float twirlDiscAngle(float t) { return -30.0f * t; }
 
 void drawStarDomeScene() {
     const float t = DemoTime;
     glLoadIdentity();
-    gluLookAt(2.0 * sin32(double(t / 8.0f)), 2.0, 2.0 * cos32(double(t / 6.0f)),
+    gluLookAt(2.0 * sinResult32(double(t / 8.0f)), 2.0, 2.0 * cosResult32(double(t / 6.0f)),
               0.0, 0.0, 0.0,
               0.0, 1.0, 0.0);
 

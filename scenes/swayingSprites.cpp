@@ -5,24 +5,16 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-#include <cmath>
-
 #include "assets/assets.h"
 #include "director/director.h"
 #include "scenes/scenes.h"
 
-namespace {
-
-float sinf32(double a) { return float(std::sin(a)); }
-
-}  // namespace
-
-float swayingSpriteHalfSize(int i) { return float(1.5 + double(sinf32(double(i)))); }
+float swayingSpriteHalfSize(int i) { return float(1.5 + double(sinfResult32(double(i)))); }
 
 void drawSwayingSpritesScene() {
     const float t = DemoTime;
     glLoadIdentity();
-    gluLookAt(2.0 * double(sinf32(double(t / 8.0f))), 2.0, 2.0 * double(float(std::cos(double(t / 6.0f)))),
+    gluLookAt(2.0 * double(sinfResult32(double(t / 8.0f))), 2.0, 2.0 * double(cosfResult32(double(t / 6.0f))),
               0.0, 0.0, 0.0,
               0.0, 1.0, 0.0);
     glEnable(GL_TEXTURE_2D);
@@ -38,7 +30,7 @@ void drawSwayingSpritesScene() {
     glBindTexture(GL_TEXTURE_2D, sceneTextures[texPart4]);
     for (int i = 0; i < 200; ++i) {
         const Vec3& p = scatterPoints[i];
-        const Vec3 centre = {p.x + 4.0f * sinf32(double(t + p.z)), p.y, p.z};
+        const Vec3 centre = {p.x + 4.0f * sinfResult32(double(t + p.z)), p.y, p.z};
         drawBillboard(centre, swayingSpriteHalfSize(i));
     }
     glPopMatrix();

@@ -13,20 +13,16 @@
 
 namespace {
 
-// Sines and cosines of the swarms take and give 32-bit floats.
-float sinf32(float a) { return float(std::sin(double(a))); }
-float cosf32(float a) { return float(std::cos(double(a))); }
-
 // Place and blink of sprite i of either swarm (its index sets every phase); the alpha runs from
 // 0 to 2 and the pipeline clamps it to 1.
 Vec3 swarmPosition(int i, float t, float* alpha) {
     const Vec3& p = scatterPoints[i];
     const float f = float(i);
     Vec3 q;
-    q.x = 3.8f * cosf32(f - t / 4.0f) * cosf32(f + t / 280.0f) + 3.0f * p.x;
-    q.y = 5.0f * sinf32(f + t / 6.0f) * sinf32(f - t / 290.0f) + 2.0f * p.y;
-    q.z = 4.0f * cosf32(f + t / 4.0f) * sinf32(f + t / 320.0f) + 3.0f * p.z;
-    *alpha = 1.0f - cosf32(f + 2.0f * t);
+    q.x = 3.8f * cosfResult32(f - t / 4.0f) * cosfResult32(f + t / 280.0f) + 3.0f * p.x;
+    q.y = 5.0f * sinfResult32(f + t / 6.0f) * sinfResult32(f - t / 290.0f) + 2.0f * p.y;
+    q.z = 4.0f * cosfResult32(f + t / 4.0f) * sinfResult32(f + t / 320.0f) + 3.0f * p.z;
+    *alpha = 1.0f - cosfResult32(f + 2.0f * t);
     return q;
 }
 

@@ -19,6 +19,14 @@ TEST(VirtualKeys, SdlKeysMapToWindowsCodes) {
     EXPECT_EQ(platformVirtualKey(SDLK_F1), 112);
     EXPECT_EQ(platformVirtualKey(SDLK_F12), 123);
     EXPECT_EQ(platformVirtualKey(SDLK_5), '5');
+    EXPECT_EQ(platformVirtualKey(SDLK_BACKSPACE), 8);
+    EXPECT_EQ(platformVirtualKey(SDLK_TAB), 9);
+    EXPECT_EQ(platformVirtualKey(SDLK_RETURN), 13);
+    EXPECT_EQ(platformVirtualKey(SDLK_RSHIFT), 16);
+    EXPECT_EQ(platformVirtualKey(SDLK_LCTRL), 17);
+    EXPECT_EQ(platformVirtualKey(SDLK_SPACE), 32);
+    EXPECT_EQ(platformVirtualKey(SDLK_LEFT), 37);
+    EXPECT_EQ(platformVirtualKey(SDLK_DOWN), 40);
     EXPECT_EQ(platformVirtualKey(SDLK_AUDIOPLAY), -1);
 }
 

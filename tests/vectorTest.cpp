@@ -1,16 +1,56 @@
 // vectorTest.cpp
-// Vector helpers and the cosine-eased keyframe tracks at the values the timing of the overlays and
-// scenes depends on, to the digits those values are known to.
+// Vector helpers, the 32-bit sines and cosines, and the cosine-eased keyframe tracks at the values
+// the timing of the overlays and scenes depends on, to the digits those values are known to.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
+#include <type_traits>
 
 #include "geometry/geometry.h"
 
 namespace {
 Keyframe key(int time, float x) { return {{x, 0, 0}, time}; }
+
+// Whether r is the float nearest to the exact value (within half a float step of it).
+bool isNearestFloat(double r, double exact) {
+    const float f = float(r);
+    if (double(f) != r) return false;
+    const double step = double(std::nextafter(std::fabs(f), INFINITY)) - double(std::fabs(f));
+    return std::fabs(r - exact) <= 0.5 * step;
+}
+double exactSin(double x) { return std::sin(x); }
+double exactCos(double x) { return std::cos(x); }
 }  // namespace
+
+// At 1000.1 the argument moves by 2.4e-5 when rounded to float, so rounding it or not changes the
+// sine and cosine far beyond one float step of the result.
+TEST(RoundedTrig, EachVariantRoundsWhatItsContractSays) {
+    static_assert(std::is_same<decltype(sinfResult32(0.0)), float>::value, "the f variants give floats");
+    static_assert(std::is_same<decltype(sinResult32(0.0)), double>::value, "the others give doubles");
+    const double a = 1000.1, rounded = double(float(a));
+    ASSERT_NE(a, rounded);
+    struct Variant {
+        const char* name;
+        double (*result)(double);
+        float (*resultFloat)(double);
+        double (*argResult)(double);
+        double (*exact)(double);
+    };
+    const Variant variants[] = {{"sin", sinResult32, sinfResult32, sinArgResult32, exactSin},
+                                {"cos", cosResult32, cosfResult32, cosArgResult32, exactCos}};
+    for (const Variant& v : variants) {
+        SCOPED_TRACE(v.name);
+        ASSERT_GT(std::fabs(v.exact(a) - v.exact(rounded)), 1e-6);  // the test value tells them apart
+        // Result only: the nearest float to the function of the unrounded argument.
+        EXPECT_TRUE(isNearestFloat(v.result(a), v.exact(a)));
+        EXPECT_NE(v.result(a), v.exact(a));
+        EXPECT_EQ(double(v.resultFloat(a)), v.result(a));
+        // Argument and result: the nearest float to the function of the argument as a float.
+        EXPECT_TRUE(isNearestFloat(v.argResult(a), v.exact(rounded)));
+        EXPECT_EQ(v.argResult(rounded), v.result(rounded));
+    }
+}
 
 TEST(Vectors, AddAndSubtractLeaveTheirOperands) {
     const Vec3 a = {1.5f, -2.0f, 3.25f};

@@ -26,7 +26,7 @@ namespace {
 // The first window, opened as the program opens it (windowed, so that F1 goes full screen).
 bool openFirstWindow() {
     static int state = 0;
-    if (state == 0) state = openDisplayWindow("Vel - Kestrane", 800, 600, 32, false) ? 1 : -1;
+    if (state == 0) state = openDisplayWindow(kWindowTitle, 800, 600, 32, false) ? 1 : -1;
     return state == 1;
 }
 

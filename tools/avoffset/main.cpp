@@ -29,7 +29,7 @@
 
 namespace {
 
-const int kRate = 44100;
+const int kRate = kSampleRate;  // the music's, and the recording's
 const double kSpeed = 190.0;  // scroller units per second, one per screen pixel at 800x600
 const int kFirstReference = 169, kLastReference = 182;
 // The recorder's skew is searched over +-2 s: ffmpeg's pulse timestamps were seen 99 to 643 ms off.
@@ -326,7 +326,7 @@ int main(int argc, char** argv) {
     }
     std::vector<float> music;
     if (!readMusicMono(options.music, kRate, &music)) {
-        fprintf(stderr, "kestrane-avoffset: %s is no 44100 Hz MP3\n", options.music);
+        fprintf(stderr, "kestrane-avoffset: %s is no %d Hz MP3\n", options.music, kSampleRate);
         return 2;
     }
     std::vector<GrayImage> references;

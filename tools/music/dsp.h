@@ -7,9 +7,11 @@
 #include <cmath>
 #include <cstdint>
 
+#include "platform/platform.h"
+
 namespace music {
 
-constexpr int kRate = 44100;
+constexpr int kRate = kSampleRate;  // synthesised at the rate the demo plays the file at
 constexpr float kPi = 3.14159265358979f;
 
 // Deterministic white noise (xorshift32); never seeded from the clock.

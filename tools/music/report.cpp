@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "assets/assets.h"
 #include "platform/platform.h"
 #include "tools/music/synth.h"
 
@@ -109,7 +110,7 @@ bool drawSpectrogram(const std::vector<std::vector<float>>& frames, const std::v
 
     // Spectrogram: columns of 1/6 s (the loudest of their 10 ms frames), rows on a log scale
     // from 30 Hz to 16 kHz, colour by level from -75 dB to -5 dB of a full-scale sine.
-    const double lowHz = 30.0, highHz = 16000.0, binHz = 44100.0 / 1024.0;
+    const double lowHz = 30.0, highHz = 16000.0, binHz = double(kSampleRate) / 1024.0;
     cairo_surface_flush(surface);
     unsigned char* pixels = cairo_image_surface_get_data(surface);
     int stride = cairo_image_surface_get_stride(surface);
@@ -263,10 +264,11 @@ bool writeReport(const char* mp3Path, const char* dir, double generationSeconds)
     }
     fprintf(md, "# The soundtrack\n\n");
     fprintf(md, "`tools/music` composes and renders the demo's music and encodes it with LAME to "
-                "`data/music/ivo_marenk_-_kestrane.mp3` (44100 Hz stereo, 192 kbit/s constant bit rate, "
+                "`%s` (%d Hz stereo, 192 kbit/s constant bit rate, "
                 "byte-identical on every run; a build output, not committed). Every sound comes from the "
                 "generator's own oscillators, envelopes, filters, delay and reverb. This report is "
-                "written by `kestrane-music <out.mp3> --report docs`.\n\n");
+                "written by `kestrane-music <out.mp3> --report docs`.\n\n",
+            kMusicPath, kSampleRate);
     fprintf(md, "## The music\n\n"
                 "\"Kestrane\" is in F minor at 100 beats per minute, with beats at 0.025 + 0.6 n s and bars "
                 "of four from 0.625 s. The main progression is Fm - Db - Ab - Eb, the dreamier one "

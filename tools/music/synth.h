@@ -94,7 +94,7 @@ Mix mixScore(const Score& score, long frames, int threads, void (*progress)(cons
 // Fade-out, DC removal, master gain and a look-ahead peak limiter to ceilingDb.
 void masterMix(Mix& mix, float gainDb, float ceilingDb);
 
-// Encodes 44100 Hz stereo floats to a constant-bit-rate MP3 with LAME (gapless info tag, no ID3).
+// Encodes stereo floats at kRate to a constant-bit-rate MP3 with LAME (gapless info tag, no ID3).
 bool writeMp3(const Mix& mix, const char* path, int kbps, void (*progress)(const char*, float));
 
 // Decodes the written file and writes soundtrack.md and spectrogram.png into dir.

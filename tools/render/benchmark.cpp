@@ -134,9 +134,9 @@ bool measureClock(ClockFigures* figures) {
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     audioClose();
     audioSetOffline(false);
-    if (!audioInit(44100)) return false;
+    if (!audioInit(kSampleRate)) return false;
     static std::vector<unsigned char> music;
-    if (FILE* file = fopen(dataFile(kMusicFile).c_str(), "rb")) {
+    if (FILE* file = fopen(dataFile(kMusicPath).c_str(), "rb")) {
         unsigned char chunk[65536];
         size_t got;
         while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) music.insert(music.end(), chunk, chunk + got);
@@ -219,7 +219,8 @@ int runBenchmark(bool framesOnly, int width, int height) {
         allCpu.insert(allCpu.end(), cpu.begin(), cpu.end());
     }
     double overall = percentile(all, 0.5);
-    printf("| all windows | 0-203 | %zu | %.2f | %.2f | %.2f | %.0f | %.2f |\n\n", all.size(), overall,
+    printf("| all windows | 0-%g | %zu | %.2f | %.2f | %.2f | %.0f | %.2f |\n\n", double(kPresentationEnd),
+           all.size(), overall,
            percentile(all, 0.95), *std::max_element(all.begin(), all.end()), 1000.0 / overall,
            percentile(allCpu, 0.5));
     if (framesOnly) {
@@ -272,10 +273,11 @@ int runBenchmark(bool framesOnly, int width, int height) {
                "%+.2f ms from the target)\n"
                "  jitter (standard deviation) %.3f ms; largest step between two reads %d ms (%.1f ms more than the\n"
                "  time between those reads); backward steps %ld\n"
-               "  device consumed %.0f frames per second (nominal 44100)\n",
+               "  device consumed %.0f frames per second (nominal %d)\n",
                kClockSeconds, driver ? driver : "default", clock.reads, clock.meanReadGapMs, clock.callbacks,
                clock.meanOffsetMs, clock.medianOffsetMs, clock.latencyMs, clock.meanOffsetMs + clock.latencyMs,
-               clock.jitterMs, clock.largestStepMs, clock.largestExcessMs, clock.backwardSteps, clock.deviceRateHz);
+               clock.jitterMs, clock.largestStepMs, clock.largestExcessMs, clock.backwardSteps, clock.deviceRateHz,
+               kSampleRate);
     } else {
         printf("clock: not measured (no audio device could be opened)\n");
     }

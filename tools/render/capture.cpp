@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "assets/assets.h"
+#include "platform/platform.h"
 #include "tools/render/renderTool.h"
 
 namespace {
@@ -121,15 +122,15 @@ int runCapture(const CaptureOptions& options, CaptureResult* result) {
 
     // The soundtrack covers exactly the frames: from the first frame's time to the end of the last.
     bool hasMusic = false;
-    if (!writeSoundtrackWav(wav.c_str(), frameFirstSample(span.first, options.rate, 44100),
-                            frameFirstSample(span.end, options.rate, 44100), &hasMusic)) {
+    if (!writeSoundtrackWav(wav.c_str(), frameFirstSample(span.first, options.rate, kSampleRate),
+                            frameFirstSample(span.end, options.rate, kSampleRate), &hasMusic)) {
         discard(diskNearlyFull(folderOf(options.out)) ? "cannot write the soundtrack: the disk is full"
                                                       : "cannot write the soundtrack");
         return 1;
     }
     if (!hasMusic && !options.quiet) {
         fprintf(stderr, "kestrane-render: %s is missing or holds no MP3 audio; the video gets a silent track\n",
-                dataFile(kMusicFile).c_str());
+                dataFile(kMusicPath).c_str());
     }
 
     EncoderProcess encoder;

@@ -1,8 +1,8 @@
 // frameTiming.h
 // Exact timing of exported frames and their soundtrack, in integers only: frame n of a rate N/D
-// lies at n*D/N seconds, and its audio starts at sample floor(n*D*44100/N), so consecutive ranges
-// join without a gap or an overlap however long the export. Header-only: the renderer and the tests
-// share it.
+// lies at n*D/N seconds, and its audio at R samples a second starts at sample floor(n*D*R/N), so
+// consecutive ranges join without a gap or an overlap however long the export. Header-only: the
+// renderer and the tests share it.
 #pragma once
 
 #include <cstdlib>

@@ -70,7 +70,7 @@ bool openOfflineDemo(int width, int height) {
     useOffscreenVideo();
     audioSetOffline(true);
     isFullscreen = false;
-    if (!openDisplayWindow("Vel - Kestrane", width, height, 32, false)) {
+    if (!openDisplayWindow(kWindowTitle, width, height, 32, false)) {
         fprintf(stderr, "kestrane-render: cannot open an offscreen GL window\n");
         return false;
     }

@@ -36,7 +36,7 @@ bool setsClearColour(float t) {
 }
 bool setsFogRange(float t) { return sceneAt(t, drawTunnelScene); }
 bool setsGlitch(float t) { return t != 183.0f; }
-bool setsSpectrum(float t) { return t <= 203.0f; }
+bool setsSpectrum(float t) { return t <= kPresentationEnd; }
 
 void keepClearColour() { glGetFloatv(GL_COLOR_CLEAR_VALUE, startup.clearColour); }
 void restoreClearColour() {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "director/director.h"
 #include "tools/render/frameTiming.h"
 
 // Opens the demo headless (SDL's offscreen driver whatever SDL_VIDEODRIVER says, no audio device,
@@ -51,8 +52,7 @@ double monotonicSeconds();
 // ---------------------------------------------------------------------------------------------
 // Video export.
 // ---------------------------------------------------------------------------------------------
-const long long kPresentationEndMs = 203000;
-const char* const kMusicFile = "data/music/ivo_marenk_-_kestrane.mp3";
+const long long kPresentationEndMs = (long long)(kPresentationEnd * 1000.0f);
 
 struct CaptureOptions {
     FrameRate rate = {60, 1};
@@ -78,8 +78,8 @@ int runCapture(const CaptureOptions& options, CaptureResult* result);
 void catchStopSignals();
 void releaseStopSignals();
 
-// Writes samples [firstSample, endSample) of the music as a 44100 Hz 16-bit stereo WAV file: our
-// own decode of the same MP3 the clock plays, silence past its end. A missing or undecodable music
+// Writes samples [firstSample, endSample) of the music as a 16-bit stereo WAV file at kSampleRate:
+// our own decode of the same MP3 the clock plays, silence past its end. A missing or undecodable music
 // file gives silence (and *hasMusic false). False when the file cannot be written.
 bool writeSoundtrackWav(const char* path, long long firstSample, long long endSample, bool* hasMusic);
 

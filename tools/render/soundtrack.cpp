@@ -1,6 +1,6 @@
 // soundtrack.cpp
 // The exported video's audio: our own decode of the music file (the samples the demo's clock
-// counts), cut to exactly the frames' time range and written as a 44100 Hz 16-bit stereo WAV for
+// counts), cut to exactly the frames' time range and written as a 16-bit stereo WAV for
 // ffmpeg. Past the end of the music, and without a music file, the track is silence.
 #include <algorithm>
 #include <cstdint>
@@ -15,8 +15,6 @@
 
 namespace {
 
-const int kRate = 44100;
-
 void putLe32(unsigned char* p, uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = (unsigned char)(v >> (8 * i));
 }
@@ -26,9 +24,9 @@ void putLe16(unsigned char* p, uint16_t v) {
     p[1] = (unsigned char)(v >> 8);
 }
 
-// The whole music decoded to 44100 Hz stereo; false (and nothing) when it is missing or bad.
+// The whole music decoded to stereo at kSampleRate; false (and nothing) when it is missing or bad.
 bool decodeMusic(int16_t** pcm, long* frames) {
-    FILE* file = fopen(dataFile(kMusicFile).c_str(), "rb");
+    FILE* file = fopen(dataFile(kMusicPath).c_str(), "rb");
     if (!file) return false;
     std::vector<unsigned char> bytes;
     unsigned char chunk[65536];
@@ -39,7 +37,7 @@ bool decodeMusic(int16_t** pcm, long* frames) {
     if (readError || bytes.empty()) return false;
     int rate = 0, channels = 0;
     if (!decodeMp3(bytes.data(), long(bytes.size()), pcm, frames, &rate, &channels)) return false;
-    if (rate != kRate || channels != 2) {
+    if (rate != kSampleRate || channels != 2) {
         free(*pcm);
         *pcm = nullptr;
         return false;
@@ -62,8 +60,8 @@ bool writeSoundtrackWav(const char* path, long long firstSample, long long endSa
     putLe32(header + 16, 16);
     putLe16(header + 20, 1);  // PCM
     putLe16(header + 22, 2);
-    putLe32(header + 24, kRate);
-    putLe32(header + 28, kRate * 4);
+    putLe32(header + 24, kSampleRate);
+    putLe32(header + 28, kSampleRate * 4);
     putLe16(header + 32, 4);
     putLe16(header + 34, 16);
     memcpy(header + 36, "data", 4);

@@ -8,12 +8,13 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/platform.h"
 #include "tools/soundcheck/recordingInput.h"
 #include "tools/soundcheck/soundAlignment.h"
 
 namespace {
 
-const int kRate = 44100;
+const int kRate = kSampleRate;  // the music's, and the recording's
 
 double ms(long frames) { return frames * 1000.0 / kRate; }
 
@@ -28,7 +29,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (!readMusicMono(options.music, kRate, &music)) {
-        fprintf(stderr, "kestrane-soundcheck: %s is no readable 44100 Hz MP3\n", options.music);
+        fprintf(stderr, "kestrane-soundcheck: %s is no readable %d Hz MP3\n", options.music, kSampleRate);
         return 2;
     }
     const double limitMs = options.limitMs;
