@@ -172,8 +172,9 @@ bool platformPollEvent(PlatformEvent* event) {
     case SDL_QUIT: event->type = EVENT_QUIT; break;
     case SDL_KEYDOWN:
     case SDL_KEYUP:
-        // Keys pressed with Alt held were system keys and are not recorded.
-        if (e.key.keysym.mod & KMOD_ALT) break;
+        // Keys pressed with Alt held were system keys and are not recorded. A key-up always is:
+        // a key held while Alt is pressed (Alt+Tab) must not stay down for ever.
+        if (e.type == SDL_KEYDOWN && (e.key.keysym.mod & KMOD_ALT)) break;
         event->key = platformVirtualKey(e.key.keysym.sym);
         if (event->key < 0) break;
         event->type = e.type == SDL_KEYDOWN ? EVENT_KEY_DOWN : EVENT_KEY_UP;
