@@ -86,7 +86,9 @@ void runMessageLoop() {
             KeyPressedSinceIdle[VK_F1] = false;
             closeDisplayWindow();
             isFullscreen = !isFullscreen;
-            traceLine("window re-created (%s)", isFullscreen ? "full screen" : "windowed");
+            if (tracing()) {
+                traceLine("window re-created (%s)", isFullscreen ? "full screen" : "windowed");
+            }
             if (!openDisplayWindow("Tove", 800, 600, 32, isFullscreen)) {
                 return traceLoopEnd("reopen failed");
             }
