@@ -76,7 +76,7 @@ bool threadsBecome(int count) {
 int reportPipe[2];
 
 // A fork's child that is slow to start: its parent has ended before the stop protocol's part runs.
-void slowChild() { sleepMs(300); }
+void slowChild() { sleepMs(500); }
 
 }  // namespace
 
