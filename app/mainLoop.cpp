@@ -30,7 +30,8 @@ void traceFrame() {
     static double nextClockLine = 0.0;
     const double now = platformSeconds();
     if (traceLevel() == TRACE_FRAMES) {
-        traceLine("frame at wall %.4f s music %.3f s presented at wall %.4f s", frameStartWall, DemoTime, now);
+        traceLine("frame at wall %.4f s music %.3f s presented at wall %.4f s", frameStartWall, DemoTime,
+                  now);
     }
     if (now >= nextClockLine) {
         traceLine("clock at wall %.3f s music %.3f s", now, musicTimeMs() / 1000.0);

@@ -38,12 +38,14 @@ PictureRect fitPictureRect(int drawableWidth, int drawableHeight) {
 bool fitPictureRectWithin(int drawableWidth, int drawableHeight, int maxViewportWidth, int maxViewportHeight,
                           int maxTexture, PictureRect* picture) {
     *picture = fitPictureRect(drawableWidth, drawableHeight);
-    if (picture->width <= maxViewportWidth && picture->height <= maxViewportHeight && picture->region <= maxTexture)
+    if (picture->width <= maxViewportWidth && picture->height <= maxViewportHeight &&
+        picture->region <= maxTexture)
         return false;
     // The region is 512/600 of the height: a height up to maxTexture * 600 / 512 keeps it a texture.
     const long long heightForTexture = (long long)maxTexture * 600 / 512;
     const int width = std::min(picture->drawableWidth, maxViewportWidth);
-    const int height = int(std::min<long long>({picture->drawableHeight, maxViewportHeight, heightForTexture}));
+    const int height =
+        int(std::min<long long>({picture->drawableHeight, maxViewportHeight, heightForTexture}));
     PictureRect limited = fitPictureRect(width, height);
     limited.drawableWidth = picture->drawableWidth;
     limited.drawableHeight = picture->drawableHeight;
@@ -62,15 +64,16 @@ void fitPicture(int drawableWidth, int drawableHeight) {
         return;
     }
     static int saidWidth = 0, saidHeight = 0;  // the drawable last reported, said once per size
-    if (fitPictureRectWithin(drawableWidth, drawableHeight, viewport[0], viewport[1], texture, &pictureRect) &&
+    if (fitPictureRectWithin(drawableWidth, drawableHeight, viewport[0], viewport[1], texture,
+                             &pictureRect) &&
         (drawableWidth != saidWidth || drawableHeight != saidHeight)) {
         saidWidth = drawableWidth;
         saidHeight = drawableHeight;
         fprintf(stderr,
-                "kestrane: the %dx%d drawable is beyond this GL's limits (viewport %dx%d, texture %d); the picture "
-                "is drawn at %dx%d in its middle\n",
-                drawableWidth, drawableHeight, int(viewport[0]), int(viewport[1]), int(texture), pictureRect.width,
-                pictureRect.height);
+                "kestrane: the %dx%d drawable is beyond this GL's limits (viewport %dx%d, texture %d); "
+                "the picture is drawn at %dx%d in its middle\n",
+                drawableWidth, drawableHeight, int(viewport[0]), int(viewport[1]), int(texture),
+                pictureRect.width, pictureRect.height);
     }
 }
 

@@ -63,7 +63,8 @@ void* watchForStop(void*) {
         // handler takes stops on again and ends the process itself.
         // (Taken down for a box meanwhile: the phase is "at once" already.)
         int expected = PHASE_WATCHED;
-        if (phase.compare_exchange_strong(expected, PHASE_AT_ONCE) || expected != PHASE_STOPPING) return nullptr;
+        if (phase.compare_exchange_strong(expected, PHASE_AT_ONCE) || expected != PHASE_STOPPING)
+            return nullptr;
         byte = kStopByte;
         break;
     }

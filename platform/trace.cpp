@@ -90,12 +90,15 @@ void traceFlushEvents() {
         }
         switch (entry.event) {
         case TRACE_OUTPUT_LOST:
-            traceLine("sound device lost at %.3f s of music (%s); silent clock from there", entry.a, entry.text);
+            traceLine("sound device lost at %.3f s of music (%s); silent clock from there", entry.a,
+                      entry.text);
             break;
         case TRACE_OUTPUT_BACK:
             traceLine("sound device back at %.3f s of music; playing from %.3f s", entry.a, entry.b);
             break;
-        case TRACE_STREAM_MOVED: traceLine("music stream moved to %s", entry.text); break;
+        case TRACE_STREAM_MOVED:
+            traceLine("music stream moved to %s", entry.text);
+            break;
         }
     }
 }

@@ -6,7 +6,7 @@
 
 enum TraceLevel { TRACE_OFF, TRACE_ON, TRACE_FRAMES };
 
-TraceLevel traceLevel();               // KESTRANE_TRACE as read at the first call
+TraceLevel traceLevel();  // KESTRANE_TRACE as read at the first call
 inline bool tracing() { return traceLevel() != TRACE_OFF; }
 void traceSetLevel(TraceLevel level);  // for tests: as if KESTRANE_TRACE had said so
 

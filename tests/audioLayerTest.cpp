@@ -220,7 +220,8 @@ TEST(DeviceClock, ALostOutputIsTracedAtTheNextReadNotWhereItWasLost) {
     audioClose();
     EXPECT_EQ(onTheOutputsThread, "");
     EXPECT_EQ(atTheRead.rfind("kestrane-trace: sound device lost at ", 0), 0u) << atTheRead;
-    EXPECT_NE(atTheRead.find(" s of music (pulled by the test); silent clock from there\n"), std::string::npos)
+    EXPECT_NE(atTheRead.find(" s of music (pulled by the test); silent clock from there\n"),
+              std::string::npos)
         << atTheRead;
     EXPECT_EQ(afterSilence, "");
 }
