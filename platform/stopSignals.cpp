@@ -137,9 +137,16 @@ bool stopProtocolBeforeBox(bool* paused) {
     if (phase.compare_exchange_strong(expected, PHASE_AT_ONCE)) {
         // From here a stop ends the process at once; the watcher is taken down before the fork.
         char byte = kPauseByte;
-        while (write(wakePipe[1], &byte, 1) < 0 && errno == EINTR) {
+        ssize_t sent;
+        do {
+            sent = write(wakePipe[1], &byte, 1);
+        } while (sent < 0 && errno == EINTR);
+        // A pipe that takes no byte cannot wake the watcher: it is left to block where it is.
+        if (sent == 1) {
+            pthread_join(watcher, nullptr);
+        } else {
+            pthread_detach(watcher);
         }
-        pthread_join(watcher, nullptr);
         watcherJoinable = false;
         *paused = true;
     }
