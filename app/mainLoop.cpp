@@ -4,14 +4,11 @@
 // re-creates the window in the other mode). No frame pacing: all timing comes from the music.
 #include <GL/gl.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-
 #include "app/app.h"
 #include "assets/assets.h"
 #include "director/director.h"
 #include "platform/platform.h"
+#include "platform/trace.h"
 
 namespace {
 
@@ -21,8 +18,6 @@ namespace {
 // presentation stood (for long test runs).
 // KESTRANE_TRACE=frames adds a line per frame: when it read the music time, the time, and when it
 // was presented (the picture's own lag behind the clock is the difference).
-const bool tracing = getenv("KESTRANE_TRACE") != nullptr;
-const bool tracingFrames = tracing && strcmp(getenv("KESTRANE_TRACE"), "frames") == 0;
 long tracedFrames = 0;
 double frameStartWall = 0.0;  // when the last frame read DemoTime, on platformSeconds' scale
 
@@ -31,24 +26,21 @@ double frameStartWall = 0.0;  // when the last frame read DemoTime, on platformS
 void traceFrame() {
     ++tracedFrames;
     for (GLenum code = glGetError(); code != GL_NO_ERROR; code = glGetError())
-        fprintf(stderr, "kestrane-trace: GL error 0x%04x at %.3f s\n", unsigned(code), DemoTime);
+        traceLine("GL error 0x%04x at %.3f s", unsigned(code), DemoTime);
     static double nextClockLine = 0.0;
     const double now = platformSeconds();
-    if (tracingFrames) {
-        fprintf(stderr, "kestrane-trace: frame at wall %.4f s music %.3f s presented at wall %.4f s\n",
-                frameStartWall, DemoTime, now);
+    if (traceLevel() == TRACE_FRAMES) {
+        traceLine("frame at wall %.4f s music %.3f s presented at wall %.4f s", frameStartWall, DemoTime,
+                  now);
     }
     if (now >= nextClockLine) {
-        fprintf(stderr, "kestrane-trace: clock at wall %.3f s music %.3f s\n", now, musicTimeMs() / 1000.0);
+        traceLine("clock at wall %.3f s music %.3f s", now, musicTimeMs() / 1000.0);
         nextClockLine = now + 0.25;
     }
 }
 
 void traceLoopEnd(const char* why) {
-    if (tracing) {
-        fprintf(stderr, "kestrane-trace: loop ended (%s) at %.3f s after %ld frames\n", why,
-                DemoTime, tracedFrames);
-    }
+    traceLine("loop ended (%s) at %.3f s after %ld frames", why, DemoTime, tracedFrames);
 }
 
 }  // namespace
@@ -63,9 +55,9 @@ void applySeekKeys(float demoTime) {
     const bool forward = keyCommanded(VK_M), back = keyCommanded(VK_N);
     if (forward) seekMusicMs(int(demoTime * 1000.0 + 1000.0));
     if (back) seekMusicMs(int(demoTime * 1000.0 - 1000.0));
-    if (tracing && (forward || back)) {
-        fprintf(stderr, "kestrane-trace: seek%s%s at wall %.3f s (frame at wall %.3f s) from %.3f s\n",
-                forward ? " M" : "", back ? " N" : "", platformSeconds(), frameStartWall, demoTime);
+    if (forward || back) {
+        traceLine("seek%s%s at wall %.3f s (frame at wall %.3f s) from %.3f s", forward ? " M" : "",
+                  back ? " N" : "", platformSeconds(), frameStartWall, demoTime);
     }
 }
 
@@ -80,7 +72,7 @@ void runMessageLoop() {
             continue;
         }
         const bool drawn = isActive;
-        if (tracing) frameStartWall = platformSeconds();
+        if (tracing()) frameStartWall = platformSeconds();
         if (drawn && !renderFrame()) {
             done = true;
         } else if (keyCommanded(VK_ESCAPE)) {
@@ -88,16 +80,15 @@ void runMessageLoop() {
         } else {
             platformSwapBuffers();
         }
-        if (tracing && drawn) traceFrame();
+        if (tracing() && drawn) traceFrame();
         applySeekKeys(DemoTime);
         if (keyCommanded(VK_F1)) {
             KeyState[VK_F1] = false;
             KeyPressedSinceIdle[VK_F1] = false;
             closeDisplayWindow();
             isFullscreen = !isFullscreen;
-            if (tracing) {
-                fprintf(stderr, "kestrane-trace: window re-created (%s)\n",
-                        isFullscreen ? "full screen" : "windowed");
+            if (tracing()) {
+                traceLine("window re-created (%s)", isFullscreen ? "full screen" : "windowed");
             }
             if (!openDisplayWindow(kReopenedWindowTitle, 800, 600, 32, isFullscreen)) {
                 return traceLoopEnd("reopen failed");

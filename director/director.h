@@ -31,7 +31,13 @@ struct PictureRect {
 };
 extern PictureRect pictureRect;  // the current window's (800x600 until resizeScene says otherwise)
 PictureRect fitPictureRect(int drawableWidth, int drawableHeight);
-void fitPicture(int drawableWidth, int drawableHeight);  // makes it the current picture
+// The same, kept within GL's limits: the viewport's (for the picture) and the texture size (for the
+// region). A drawable beyond them gets the largest picture within them, centred. True when reduced.
+bool fitPictureRectWithin(int drawableWidth, int drawableHeight, int maxViewportWidth, int maxViewportHeight,
+                          int maxTexture, PictureRect* picture);
+// Makes the current picture, within the current context's limits (a line on standard error when
+// the drawable is beyond them).
+void fitPicture(int drawableWidth, int drawableHeight);
 // Clears what lies outside the picture to black (nothing at 800x600); keeps the clear colour.
 void clearOutsidePicture();
 

@@ -1,10 +1,12 @@
 // pictureRect.cpp
-// Where the 4:3 picture lies in a drawable of any size: the largest centred 4:3 rectangle, the
-// scene region scaled with it (512 pixels at a height of 600), and the black outside it. At
-// 800x600 the picture is the whole drawable and the region 512, so nothing is drawn differently.
+// Where the 4:3 picture lies in a drawable of any size: the largest centred 4:3 rectangle within
+// the GL's limits, the scene region scaled with it (512 pixels at a height of 600), and the black
+// outside it. At 800x600 the picture is the whole drawable and the region 512.
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "director/director.h"
 
@@ -33,8 +35,46 @@ PictureRect fitPictureRect(int drawableWidth, int drawableHeight) {
     return picture;
 }
 
+bool fitPictureRectWithin(int drawableWidth, int drawableHeight, int maxViewportWidth, int maxViewportHeight,
+                          int maxTexture, PictureRect* picture) {
+    *picture = fitPictureRect(drawableWidth, drawableHeight);
+    if (picture->width <= maxViewportWidth && picture->height <= maxViewportHeight &&
+        picture->region <= maxTexture)
+        return false;
+    // The region is 512/600 of the height: a height up to maxTexture * 600 / 512 keeps it a texture.
+    const long long heightForTexture = (long long)maxTexture * 600 / 512;
+    const int width = std::min(picture->drawableWidth, maxViewportWidth);
+    const int height =
+        int(std::min<long long>({picture->drawableHeight, maxViewportHeight, heightForTexture}));
+    PictureRect limited = fitPictureRect(width, height);
+    limited.drawableWidth = picture->drawableWidth;
+    limited.drawableHeight = picture->drawableHeight;
+    limited.x = (limited.drawableWidth - limited.width) / 2;
+    limited.y = (limited.drawableHeight - limited.height) / 2;
+    *picture = limited;
+    return true;
+}
+
 void fitPicture(int drawableWidth, int drawableHeight) {
-    pictureRect = fitPictureRect(drawableWidth, drawableHeight);
+    GLint viewport[2] = {0, 0}, texture = 0;
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &texture);
+    if (viewport[0] <= 0 || viewport[1] <= 0 || texture <= 0) {  // no context: nothing to keep within
+        pictureRect = fitPictureRect(drawableWidth, drawableHeight);
+        return;
+    }
+    static int saidWidth = 0, saidHeight = 0;  // the drawable last reported, said once per size
+    if (fitPictureRectWithin(drawableWidth, drawableHeight, viewport[0], viewport[1], texture,
+                             &pictureRect) &&
+        (drawableWidth != saidWidth || drawableHeight != saidHeight)) {
+        saidWidth = drawableWidth;
+        saidHeight = drawableHeight;
+        fprintf(stderr,
+                "kestrane: the %dx%d drawable is beyond this GL's limits (viewport %dx%d, texture %d); "
+                "the picture is drawn at %dx%d in its middle\n",
+                drawableWidth, drawableHeight, int(viewport[0]), int(viewport[1]), int(texture),
+                pictureRect.width, pictureRect.height);
+    }
 }
 
 void clearOutsidePicture() {

@@ -5,22 +5,25 @@
 // is the 800x600 window itself, or the 4:3 rectangle that pictureRect fits into a larger drawable.
 #include <GL/gl.h>
 
-#include <cstddef>
-#include <vector>
-
 #include "director/director.h"
 
 unsigned int screenTexture = 0;
+
+namespace {
+
+// Storage for the bound texture, left undefined (nothing is uploaded): every frame's copy fills it.
+void allocateScreenTexture(int width, int height) {
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, width, height, 0, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
+}
+
+}  // namespace
 
 void createScreenTexture() {
     glGenTextures(1, &screenTexture);
     glBindTexture(GL_TEXTURE_2D, screenTexture);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    const PictureRect& p = pictureRect;
-    // Rows padded to whatever unpack alignment is set (at most 8 bytes).
-    std::vector<unsigned char> black((size_t(p.width) * 3 + 8) * size_t(p.height), 0);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, p.width, p.height, 0, GL_RGB, GL_UNSIGNED_BYTE, black.data());
+    allocateScreenTexture(pictureRect.region, pictureRect.region);
 }
 
 namespace {
@@ -50,7 +53,12 @@ void endOrtho2D() {
 void drawScreenCopy(int width, int height) {
     glBindTexture(GL_TEXTURE_2D, screenTexture);
     const PictureRect& p = pictureRect;
-    glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, p.x, p.y, width, height, 0);
+    // The storage is made again only when the region's size changed (a resized window).
+    GLint heldWidth = 0, heldHeight = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &heldWidth);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &heldHeight);
+    if (heldWidth != width || heldHeight != height) allocateScreenTexture(width, height);
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, p.x, p.y, width, height);
     // The picture's 800x600 units now span the picture rectangle, whatever the drawable's size.
     glViewport(p.x, p.y, p.width, p.height);
     beginOrtho2DFarZero();

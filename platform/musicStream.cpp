@@ -13,6 +13,7 @@
 #include "platform/musicClock.h"
 #include "platform/mp3Decoder.h"
 #include "platform/platform.h"
+#include "platform/trace.h"
 
 namespace {
 
@@ -42,8 +43,6 @@ float spectrum[kSpectrumSize / 2];
 MusicStream* current = nullptr;  // the stream on the channel
 MusicClock musicClock = {};
 long long decodedFrame = 0;      // next music frame handed to the output
-
-bool trace() { return getenv("KESTRANE_TRACE") != nullptr; }
 
 // The music plays on from frame: the decoder goes there and the next render places the segment.
 void aimLocked(long long frame) {
@@ -93,29 +92,27 @@ void streamOutputLost(double now, const char* why) {
     std::lock_guard<std::mutex> guard(lock);
     const bool wasHeard = !musicClock.silent || musicClock.resyncing;
     clockLose(&musicClock, now);
-    if (wasHeard && trace()) {
-        fprintf(stderr, "kestrane-trace: sound device lost at %.3f s of music (%s); silent clock from there\n",
-                double(musicClock.silentBase) / kRate, why);
-    }
+    // Called on the outputs' threads: recorded here, printed when the position is next read.
+    if (wasHeard) traceRecord(TRACE_OUTPUT_LOST, double(musicClock.silentBase) / kRate, 0.0, why);
 }
 
 void streamOutputRegained(double now, long long latencyFrames) {
     std::lock_guard<std::mutex> guard(lock);
     aimLocked(clockRegain(&musicClock, now, latencyFrames));
-    if (trace()) {
-        fprintf(stderr, "kestrane-trace: sound device back at %.3f s of music; playing from %.3f s\n",
-                double(clockPosition(&musicClock, now)) / kRate, double(decodedFrame) / kRate);
+    if (tracing()) {
+        traceRecord(TRACE_OUTPUT_BACK, double(clockPosition(&musicClock, now)) / kRate,
+                    double(decodedFrame) / kRate, nullptr);
     }
 }
 
 void streamTraceReport(long long device, double at) {
-    if (!trace()) return;
+    if (!tracing()) return;
     long long music;
     {
         std::lock_guard<std::mutex> guard(lock);
         music = musicClock.silent || musicClock.segmentPending ? -1 : clockMusicAt(&musicClock, device);
     }
-    if (music >= 0) fprintf(stderr, "kestrane-trace: server played music %.4f s at wall %.4f s\n", double(music) / kRate, at);
+    if (music >= 0) traceLine("server played music %.4f s at wall %.4f s", double(music) / kRate, at);
 }
 
 bool streamPlaying() {
@@ -145,10 +142,7 @@ bool audioInit(int rate) {
     if (!output && sdlOutput.open(rate)) output = &sdlOutput;
     std::lock_guard<std::mutex> guard(lock);
     clockStart(&musicClock, kRate, output == nullptr, platformSeconds());
-    if (trace()) {
-        fprintf(stderr, "kestrane-trace: audio output: %s (%s)\n",
-                output ? output->describe() : "none, a silent clock", why);
-    }
+    traceLine("audio output: %s (%s)", output ? output->describe() : "none, a silent clock", why);
     return output != nullptr;
 }
 
@@ -157,6 +151,7 @@ void audioClose() {
         output->close();
         output = nullptr;
     }
+    traceFlushEvents();
     std::lock_guard<std::mutex> guard(lock);
     if (current) {
         closeDecoder(current->play);
@@ -191,7 +186,7 @@ MusicStream* audioStreamOpen(const unsigned char* data, long length) {
 int audioStreamPlay(MusicStream* stream, bool paused) {
     if (!stream) return -1;
     // KESTRANE_TRACE: one line per start from 0 ms, so long runs can show the music starts once.
-    if (trace()) fprintf(stderr, "kestrane-trace: music stream started%s\n", stream->silent ? " (silent musicClock)" : "");
+    traceLine("music stream started%s", stream->silent ? " (silent musicClock)" : "");
     lockOutput();
     {
         std::lock_guard<std::mutex> guard(lock);
@@ -231,6 +226,7 @@ int audioStreamGetTime(MusicStream* stream) {
         return stream == current ? int(offlineMs) : 0;
     }
     if (output) output->poll(platformSeconds());
+    traceFlushEvents();  // what the outputs' threads recorded since the last read
     std::lock_guard<std::mutex> guard(lock);
     if (stream != current) return 0;
     return int(clockPosition(&musicClock, platformSeconds()) * 1000 / kRate);

@@ -4,6 +4,7 @@
 // implemented over SDL2, libmpg123, kissfft and libpng; no other folder includes their headers.
 #pragma once
 
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
 
@@ -43,20 +44,27 @@ enum {
 // to standard error and 0 is returned, which callers treat as "any other answer".
 int platformMessageBox(const char* text, const char* caption, unsigned style);
 
-// Ends a message box that is open on the main thread, from another thread: the box closes and
-// platformMessageBox returns 0. Used when the program is asked to stop.
-void platformCloseMessageBox();
+// A stop (below) while a box is open ends the process at once, the box with it; platformMessageBox
+// returns 0 without a box when a stop was asked for before it.
 
 // ---------------------------------------------------------------------------------------------
-// SIGTERM and SIGINT: the first one asks the program to stop. The loop ends on the next turn, an
-// open message box is closed, and a process that has not ended half a second later exits with
-// code 0 by itself (start-up that is still loading, say).
+// SIGTERM and SIGINT end the demo with exit code 0 (platform/stopSignals.cpp). Until the watcher
+// runs, and while a message box is open, a stop ends the process at once; otherwise the loop ends
+// on the next turn, and a process that has not ended half a second later exits by itself
+// (start-up that is still loading, say).
 // ---------------------------------------------------------------------------------------------
 void platformWatchStopSignals();
-// Starts the thread that acts on a stop once no start question can be open (before it, a stop
-// ends the process at once).
+// Starts the thread that acts on a stop once the start question is answered.
 void platformStartStopWatcher();
 bool platformStopRequested();
+
+// Tools (the renderer's export): SIGINT, SIGTERM and SIGHUP only set a flag while caught, without
+// restarting the call they interrupt, and SIGPIPE is ignored. Calls nest; the last release puts
+// back what was there before.
+void platformCatchStopSignals();
+void platformReleaseStopSignals();
+// The signal caught (0: none yet); it stays set.
+const volatile sig_atomic_t* platformCaughtStopSignal();
 
 // ---------------------------------------------------------------------------------------------
 // Window and GL context (one window at a time).

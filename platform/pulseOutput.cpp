@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "platform/audioOutput.h"
+#include "platform/trace.h"
 
 namespace {
 
@@ -43,8 +44,6 @@ int flushesInFlight = 0;
 char description[256] = "";
 pa_usec_t lastReport = 0;    // timestamp of the report observed last
 bool reportInFlight = false;
-
-bool trace() { return getenv("KESTRANE_TRACE") != nullptr; }
 
 // Writes as much music as the server asks for, at the known write position.
 void writeLocked() {
@@ -130,7 +129,7 @@ void onStreamState(pa_stream* s, void*) {
 }
 
 void onMoved(pa_stream* s, void*) {
-    if (trace()) fprintf(stderr, "kestrane-trace: music stream moved to %s\n", pa_stream_get_device_name(s));
+    traceRecord(TRACE_STREAM_MOVED, 0.0, 0.0, pa_stream_get_device_name(s));  // libpulse's thread
 }
 
 void onServerInfo(pa_context*, const pa_server_info* info, void*) {

@@ -3,51 +3,17 @@
 // time, as the display window needs. Full screen is the desktop's own mode (never a mode switch);
 // the window is resizable; sizes reported to the program are drawable sizes in real pixels.
 #include <SDL2/SDL.h>
-#include <dirent.h>
-#include <signal.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 #include "platform/platform.h"
+#include "platform/stopSignals.h"
 
 namespace {
 
 SDL_Window* window = nullptr;
 SDL_GLContext context = nullptr;
 bool videoReady = false;
-std::atomic<bool> boxOpen{false};  // platformMessageBox is waiting for an answer
-
-// Ends every child process of ours. SDL shows a box in a forked child (or runs zenity) and waits
-// for it to exit; the demo starts no other child.
-void killChildren() {
-    DIR* proc = opendir("/proc");
-    if (!proc) return;
-    const pid_t self = getpid();
-    while (dirent* entry = readdir(proc)) {
-        char* end = nullptr;
-        long pid = strtol(entry->d_name, &end, 10);
-        if (pid <= 0 || *end != '\0') continue;
-        char path[64], stat[512] = {};
-        snprintf(path, sizeof path, "/proc/%ld/stat", pid);
-        FILE* file = fopen(path, "r");
-        if (!file) continue;
-        size_t got = fread(stat, 1, sizeof stat - 1, file);
-        fclose(file);
-        stat[got] = '\0';
-        // The parent's id is the second field after the command name, which ends at the last ')'.
-        const char* rest = strrchr(stat, ')');
-        char state = 0;
-        long parent = 0;
-        if (rest && sscanf(rest + 1, " %c %ld", &state, &parent) == 2 && parent == self) {
-            kill(pid_t(pid), SIGKILL);
-        }
-    }
-    closedir(proc);
-}
 
 SDL_MessageBoxFlags boxFlags(unsigned style) {
     switch (style & 0xF0) {
@@ -80,19 +46,16 @@ int platformMessageBox(const char* text, const char* caption, unsigned style) {
     data.numbuttons = count;
     data.buttons = buttons;
     int answer = 0;
-    boxOpen.store(true);
-    bool shown = !platformStopRequested() && SDL_ShowMessageBox(&data, &answer) == 0;
-    boxOpen.store(false);
+    bool paused = false;
+    if (!stopProtocolBeforeBox(&paused)) return 0;  // SDL forks the box's child: no watcher beside it
+    bool shown = SDL_ShowMessageBox(&data, &answer) == 0;
+    stopProtocolAfterBox(paused);
     if (platformStopRequested()) return 0;
     if (!shown || answer < 0) {
         fprintf(stderr, "%s: %s\n", caption, text);
         return 0;
     }
     return answer;
-}
-
-void platformCloseMessageBox() {
-    if (boxOpen.load()) killChildren();
 }
 
 bool platformInitVideo() {
@@ -209,8 +172,9 @@ bool platformPollEvent(PlatformEvent* event) {
     case SDL_QUIT: event->type = EVENT_QUIT; break;
     case SDL_KEYDOWN:
     case SDL_KEYUP:
-        // Keys pressed with Alt held were system keys and are not recorded.
-        if (e.key.keysym.mod & KMOD_ALT) break;
+        // Keys pressed with Alt held were system keys and are not recorded. A key-up always is:
+        // a key held while Alt is pressed (Alt+Tab) must not stay down for ever.
+        if (e.type == SDL_KEYDOWN && (e.key.keysym.mod & KMOD_ALT)) break;
         event->key = platformVirtualKey(e.key.keysym.sym);
         if (event->key < 0) break;
         event->type = e.type == SDL_KEYDOWN ? EVENT_KEY_DOWN : EVENT_KEY_UP;

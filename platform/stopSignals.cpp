@@ -1,70 +1,112 @@
 // stopSignals.cpp
-// SIGTERM and SIGINT end the demo cleanly with exit code 0 at any moment. The handler only wakes
-// a watcher thread through a pipe; the watcher raises the stop flag that the loop reads, closes a
-// message box that blocks the main thread, and ends the process itself if it is still there later.
-// The watcher starts only once the start question is answered: SDL shows that box in a forked
-// child, and a fork beside another thread can leave the child stuck on a lock that thread held
-// (seen under AddressSanitizer). Until then the handler ends the process at once, and every forked
-// child is told to die with its parent, so the box goes with it.
-#include <signal.h>
+// The stop protocol: how SIGTERM and SIGINT end the demo with exit code 0 at any moment, how a
+// forked message box goes with it, and how the offline renderer's export catches them as a flag.
+// Phases of the demo (one atomic word, so that the handler and the main thread agree on each):
+//   at once  handler installed, no watcher: a stop ends the process in the handler (_exit(0)); a
+//            forked child (a message box) is killed by the kernel as its parent ends
+//   watched  the watcher thread runs: the handler raises the stop flag the loop reads and wakes the
+//            watcher through a pipe; the watcher ends the process itself if it is still there
+//            half a second later (start-up that is still loading, say)
+//   stopping a stop was asked for while watched; it stays so
+// Every message box is shown in the "at once" phase with the watcher joined: SDL shows a box in a
+// forked child, and a fork beside another thread can leave the child stuck on a lock that thread
+// held (seen under AddressSanitizer). Audio and GL driver threads remain; a stop still ends all.
+#include "platform/stopSignals.h"
+
+#include <errno.h>
+#include <fcntl.h>
 #include <pthread.h>
+#include <signal.h>
 #include <sys/prctl.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <chrono>
 #include <cstdio>
-#include <thread>
+#include <ctime>
 
 #include "platform/platform.h"
 
 namespace {
 
-std::atomic<bool> stopRequested{false};
-int wakePipe[2] = {-1, -1};
+enum Phase { PHASE_NONE, PHASE_AT_ONCE, PHASE_WATCHED, PHASE_STOPPING };
 
-std::atomic<bool> watcherRunning{false};
+std::atomic<int> phase{PHASE_NONE};
+std::atomic<bool> stopRequested{false};
+int wakePipe[2] = {-1, -1};  // close-on-exec: no program the demo starts holds it
+pthread_t watcher;
+bool watcherJoinable = false;  // main thread only
+const char kStopByte = 's';
+const char kPauseByte = 'p';  // the main thread takes the watcher down for a message box
+pid_t forkingParent = 0;      // the process that forked last, as recorded before the fork
 
 void onStopSignal(int) {
-    if (!watcherRunning.load()) _exit(0);  // nothing open yet; a box child dies with us
+    int was = phase.exchange(PHASE_STOPPING);
+    if (was == PHASE_AT_ONCE) _exit(0);  // nothing to finish; a box child dies with us
     stopRequested.store(true);
-    char byte = 1;
+    const int saved = errno;
+    char byte = kStopByte;
     ssize_t written = write(wakePipe[1], &byte, 1);
     (void)written;
+    errno = saved;
 }
 
 // How long the main thread has to end on its own once a stop was asked for.
-const auto kGrace = std::chrono::milliseconds(500);
-const auto kStep = std::chrono::milliseconds(20);
+const long kGraceMs = 500;
 
-void watchForStop() {
-    char byte;
-    while (read(wakePipe[0], &byte, 1) < 0) {
+void* watchForStop(void*) {
+    char byte = 0;
+    for (;;) {
+        ssize_t got = read(wakePipe[0], &byte, 1);
+        if (got == 1) break;
+        if (got < 0 && errno == EINTR) continue;
+        // The pipe failed or closed: no stop can reach this thread. Unless one already came, the
+        // handler takes stops on again and ends the process itself.
+        // (Taken down for a box meanwhile: the phase is "at once" already.)
+        int expected = PHASE_WATCHED;
+        if (phase.compare_exchange_strong(expected, PHASE_AT_ONCE) || expected != PHASE_STOPPING)
+            return nullptr;
+        byte = kStopByte;
+        break;
     }
+    if (byte == kPauseByte) return nullptr;
     stopRequested.store(true);
-    // A box may still be opening when the signal comes: keep closing until the grace ends.
-    for (auto waited = std::chrono::milliseconds(0); waited < kGrace; waited += kStep) {
-        platformCloseMessageBox();
-        std::this_thread::sleep_for(kStep);
-    }
-    platformCloseMessageBox();
+    const timespec grace = {kGraceMs / 1000, (kGraceMs % 1000) * 1000000L};
+    nanosleep(&grace, nullptr);
     fflush(stdout);
     fflush(stderr);
     _exit(0);
 }
 
-// In a forked child (the message box): end with the parent, even if it ended before this ran.
-void dieWithParent() {
-    pid_t parent = getppid();
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (getppid() != parent) _exit(0);
+bool startWatcher() {
+    if (pthread_create(&watcher, nullptr, watchForStop, nullptr) != 0) return false;
+    pthread_setname_np(watcher, "kestrane-stop");
+    watcherJoinable = true;
+    return true;
 }
+
+void recordForkingParent() { forkingParent = getpid(); }
+
+// In a forked child (a message box): end with the parent, even if it ended before this ran.
+void dieWithParent() {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != forkingParent) _exit(0);
+}
+
+// The export's stop signals: the one caught, and what they did before.
+volatile sig_atomic_t caughtSignal = 0;
+int catchDepth = 0;
+struct sigaction savedActions[3];
+struct sigaction savedPipeAction;
+const int kCaughtSignals[3] = {SIGINT, SIGTERM, SIGHUP};
+
+void onCaughtSignal(int signal) { caughtSignal = signal; }
 
 }  // namespace
 
 void platformWatchStopSignals() {
-    if (wakePipe[0] >= 0 || pipe(wakePipe) != 0) return;
-    pthread_atfork(nullptr, nullptr, dieWithParent);
+    if (wakePipe[0] >= 0 || pipe2(wakePipe, O_CLOEXEC) != 0) return;
+    pthread_atfork(recordForkingParent, nullptr, dieWithParent);
+    phase.store(PHASE_AT_ONCE);
     struct sigaction action = {};
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
@@ -74,9 +116,62 @@ void platformWatchStopSignals() {
 }
 
 void platformStartStopWatcher() {
-    if (wakePipe[0] < 0 || watcherRunning.load()) return;
-    std::thread(watchForStop).detach();
-    watcherRunning.store(true);
+    if (watcherJoinable) return;
+    // Watched before the thread reads: a pipe that fails at its first read hands stops back.
+    int expected = PHASE_AT_ONCE;
+    if (!phase.compare_exchange_strong(expected, PHASE_WATCHED)) return;
+    if (startWatcher()) return;
+    expected = PHASE_WATCHED;
+    phase.compare_exchange_strong(expected, PHASE_AT_ONCE);
 }
 
 bool platformStopRequested() { return stopRequested.load(); }
+
+bool stopProtocolBeforeBox(bool* paused) {
+    *paused = false;
+    // What is buffered now would be written twice if the box's child flushed it, and lost if a
+    // stop ends the process in the handler while the box is open.
+    fflush(stdout);
+    fflush(stderr);
+    int expected = PHASE_WATCHED;
+    if (phase.compare_exchange_strong(expected, PHASE_AT_ONCE)) {
+        // From here a stop ends the process at once; the watcher is taken down before the fork.
+        char byte = kPauseByte;
+        ssize_t sent;
+        do {
+            sent = write(wakePipe[1], &byte, 1);
+        } while (sent < 0 && errno == EINTR);
+        // A pipe that takes no byte cannot wake the watcher: it is left to block where it is.
+        if (sent == 1) {
+            pthread_join(watcher, nullptr);
+        } else {
+            pthread_detach(watcher);
+        }
+        watcherJoinable = false;
+        *paused = true;
+    }
+    return !stopRequested.load();
+}
+
+void stopProtocolAfterBox(bool paused) {
+    if (paused) platformStartStopWatcher();
+}
+
+void platformCatchStopSignals() {
+    if (catchDepth++ > 0) return;
+    struct sigaction action = {};
+    action.sa_handler = onCaughtSignal;  // no SA_RESTART: a blocked write to ffmpeg returns at once
+    sigemptyset(&action.sa_mask);
+    for (int i = 0; i < 3; ++i) sigaction(kCaughtSignals[i], &action, &savedActions[i]);
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &ignore, &savedPipeAction);
+}
+
+void platformReleaseStopSignals() {
+    if (catchDepth == 0 || --catchDepth > 0) return;
+    for (int i = 0; i < 3; ++i) sigaction(kCaughtSignals[i], &savedActions[i], nullptr);
+    sigaction(SIGPIPE, &savedPipeAction, nullptr);
+}
+
+const volatile sig_atomic_t* platformCaughtStopSignal() { return &caughtSignal; }

@@ -6,9 +6,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <string>
 #include <thread>
 
+#include "platform/audioOutput.h"
 #include "platform/platform.h"
+#include "platform/trace.h"
 #include "tests/mp3TestData.h"
 
 namespace {
@@ -186,4 +189,39 @@ TEST(DeviceClock, HoldsSeekTargetsAndNeverRunsBackwards) {
     audioStreamSetTime(s, 1000);  // backwards
     EXPECT_EQ(audioStreamGetTime(s), 1000);
     audioClose();
+}
+
+// The outputs' threads (SDL's callback, libpulse's) must not write text: a lost output is recorded
+// there and said on the main thread at the next position read, in the trace's own words.
+TEST(DeviceClock, ALostOutputIsTracedAtTheNextReadNotWhereItWasLost) {
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    audioSetOffline(false);
+    if (!audioInit(44100)) GTEST_SKIP() << "no audio driver available";
+    std::vector<unsigned char> mp3 = encodeToneMp3(4.0, 440.0, 0.3);
+    MusicStream* s = audioStreamOpen(mp3.data(), long(mp3.size()));
+    ASSERT_NE(s, nullptr);
+    audioStreamPlay(s, false);
+    const TraceLevel before = traceLevel();
+    traceSetLevel(TRACE_ON);
+    testing::internal::CaptureStderr();
+    streamOutputLost(platformSeconds(), "pulled by the test");
+    const std::string onTheOutputsThread = testing::internal::GetCapturedStderr();
+    testing::internal::CaptureStderr();
+    audioStreamGetTime(s);
+    const std::string atTheRead = testing::internal::GetCapturedStderr();
+    // Not tracing: nothing is kept for later either.
+    traceSetLevel(TRACE_OFF);
+    traceRecord(TRACE_STREAM_MOVED, 0.0, 0.0, "elsewhere");
+    traceSetLevel(TRACE_ON);
+    testing::internal::CaptureStderr();
+    traceFlushEvents();
+    const std::string afterSilence = testing::internal::GetCapturedStderr();
+    traceSetLevel(before);
+    audioClose();
+    EXPECT_EQ(onTheOutputsThread, "");
+    EXPECT_EQ(atTheRead.rfind("kestrane-trace: sound device lost at ", 0), 0u) << atTheRead;
+    EXPECT_NE(atTheRead.find(" s of music (pulled by the test); silent clock from there\n"),
+              std::string::npos)
+        << atTheRead;
+    EXPECT_EQ(afterSilence, "");
 }

@@ -3,6 +3,8 @@
 // and the command line picks the start mode or ends with the right exit code.
 #include <gtest/gtest.h>
 
+#include <SDL2/SDL.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -22,6 +24,21 @@ StartMode modeFor(std::initializer_list<const char*> args, int* exitCode) {
     std::vector<char*> argv;
     for (const char* a : args) argv.push_back(const_cast<char*>(a));
     return readCommandLine(int(argv.size()), argv.data(), exitCode);
+}
+
+void pushKey(Uint32 type, SDL_Keycode key, Uint16 mod) {
+    SDL_Event event = {};
+    event.type = type;
+    event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+    event.key.keysym.sym = key;
+    event.key.keysym.mod = mod;
+    SDL_PushEvent(&event);
+}
+
+// Feeds every queued event to the window procedure, as the loop does.
+void drainEvents() {
+    PlatformEvent event;
+    while (platformPollEvent(&event)) displayWindowProc(event);
 }
 
 }  // namespace
@@ -45,6 +62,26 @@ TEST(KeyTaps, AHeldKeyCountsOnEveryTurnUntilReleased) {
     }
     displayWindowProc({EVENT_KEY_UP, VK_M, 0, 0});
     EXPECT_FALSE(keyCommanded(VK_M));
+}
+
+TEST(KeyTaps, AltFiltersKeyDownsButNeverAKeyUp) {
+    ASSERT_TRUE(platformInitVideo());
+    clearKeys();
+    drainEvents();
+    // M held, then Alt pressed (Alt+Tab) before M comes up: the release still counts.
+    pushKey(SDL_KEYDOWN, SDLK_m, KMOD_NONE);
+    pushKey(SDL_KEYUP, SDLK_m, KMOD_LALT);
+    drainEvents();
+    EXPECT_FALSE(KeyState[VK_M]);
+    endIdleKeyTurn();
+    EXPECT_FALSE(keyCommanded(VK_M)) << "the demo would seek on every frame";
+    // A key pressed with Alt held is a system key and is not recorded.
+    pushKey(SDL_KEYDOWN, SDLK_n, KMOD_RALT);
+    drainEvents();
+    EXPECT_FALSE(keyCommanded(VK_N));
+    pushKey(SDL_KEYUP, SDLK_n, KMOD_RALT);
+    drainEvents();
+    EXPECT_FALSE(keyCommanded(VK_N));
 }
 
 TEST(KeyTaps, ATappedSeekKeySeeksOnce) {

@@ -157,6 +157,34 @@ TEST(PictureRect, DegenerateDrawablesStayDrawable) {
     EXPECT_EQ(p.region, 41);  // 40.96
 }
 
+// A drawable beyond the GL's limits gets the largest picture within them, centred in it; within
+// them nothing changes.
+TEST(PictureRect, KeptWithinTheViewportAndTextureLimits) {
+    PictureRect p;
+    EXPECT_FALSE(fitPictureRectWithin(1920, 1080, 16384, 16384, 16384, &p));
+    EXPECT_EQ(p.width, 1440);
+    EXPECT_EQ(p.region, 922);
+    ASSERT_TRUE(fitPictureRectWithin(20000, 15000, 16384, 16384, 16384, &p));  // beyond the viewport
+    EXPECT_EQ(p.drawableWidth, 20000);
+    EXPECT_EQ(p.drawableHeight, 15000);
+    EXPECT_EQ(p.width, 16384);
+    EXPECT_EQ(p.height, 12288);
+    EXPECT_EQ(p.x, 1808);
+    EXPECT_EQ(p.y, 1356);
+    EXPECT_EQ(p.region, 10486);  // 512 * 20.48
+    // A small texture limit bounds the region, and through it the height: 1200 rows would need 1024.
+    ASSERT_TRUE(fitPictureRectWithin(1600, 1200, 8192, 8192, 512, &p));
+    EXPECT_EQ(p.height, 600);
+    EXPECT_EQ(p.width, 800);
+    EXPECT_EQ(p.region, 512);
+    EXPECT_EQ(p.x, 400);
+    EXPECT_EQ(p.y, 300);
+    ASSERT_TRUE(fitPictureRectWithin(4000, 3000, 2000, 3000, 16384, &p));  // the viewport's width
+    EXPECT_EQ(p.width, 2000);
+    EXPECT_EQ(p.height, 1500);
+    EXPECT_EQ(p.x, 1000);
+}
+
 // The 1600x1200 frame is the 800x600 frame drawn at twice the resolution: averaged 2x2 down it
 // matches the 800x600 frame in every schedule window (measured on llvmpipe: mean difference at
 // most 1.65 levels, at least 94.2 % of pixels within 16 levels; the misses are the edges of the

@@ -5,7 +5,9 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "director/director.h"
 #include "tests/glTestContext.h"
@@ -126,6 +128,43 @@ TEST(ScreenPass, CopyFollowsThePictureRectangle) {
     }
     fitPicture(800, 600);
     glClearColor(0, 0, 0, 0.5f);
+}
+
+// The texture holds the region, not the picture: created for a 1600x1200 picture it is 1024
+// pixels square (the picture's size would be about 600 MB at the largest drawables).
+TEST(ScreenPass, TextureIsMadeAtTheRegionsSize) {
+    ASSERT_TRUE(openTestGlContext());
+    fitPicture(1600, 1200);
+    createScreenTexture();
+    GLint width = 0, height = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+    EXPECT_EQ(width, 1024);
+    EXPECT_EQ(height, 1024);
+    fitPicture(800, 600);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+// A drawable beyond this context's limits gets a picture within them and one line saying so, once
+// for that size.
+TEST(ScreenPass, ADrawableBeyondTheLimitsIsKeptWithinThemAndSaidOnce) {
+    ASSERT_TRUE(openTestGlContext());
+    GLint viewport[2] = {0, 0}, texture = 0;
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &texture);
+    ASSERT_GT(texture, 0);
+    const int beyond = 2 * std::max(int(viewport[1]), int(texture));
+    testing::internal::CaptureStderr();
+    fitPicture(beyond * 4 / 3, beyond);
+    fitPicture(beyond * 4 / 3, beyond);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_LE(pictureRect.width, viewport[0]);
+    EXPECT_LE(pictureRect.height, viewport[1]);
+    EXPECT_LE(pictureRect.region, texture);
+    EXPECT_EQ(pictureRect.x, (beyond * 4 / 3 - pictureRect.width) / 2);
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_NE(said.find("beyond this GL's limits"), std::string::npos) << said;
+    fitPicture(800, 600);
 }
 
 TEST(OrthoModes, BothRestoreBothMatricesAndLeaveModelviewCurrent) {

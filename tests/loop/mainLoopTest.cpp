@@ -20,6 +20,7 @@
 #include "assets/assets.h"
 #include "director/director.h"
 #include "platform/platform.h"
+#include "platform/trace.h"
 
 namespace {
 
@@ -178,7 +179,8 @@ TEST(MainLoop, MusicGoesOnAcrossF1WithItsClockUnbroken) {
     ASSERT_GE(musicTimeMs(), 50200) << "the music clock does not run";
     MusicStream* const stream = musicStream;
     const int channel = musicChannel;
-    setenv("KESTRANE_TRACE", "1", 1);  // the audio layer then says each start of a stream
+    const TraceLevel traceBefore = traceLevel();
+    traceSetLevel(TRACE_ON);  // the audio layer then says each start of a stream
     testing::internal::CaptureStderr();
     const int before = musicTimeMs();
     const double wallBefore = platformSeconds();
@@ -188,7 +190,7 @@ TEST(MainLoop, MusicGoesOnAcrossF1WithItsClockUnbroken) {
     const int after = musicTimeMs();
     const double wall = platformSeconds() - wallBefore;
     const std::string said = testing::internal::GetCapturedStderr();
-    unsetenv("KESTRANE_TRACE");
+    traceSetLevel(traceBefore);
     releaseKeys();
     EXPECT_EQ(windowTitle(), "Tove");
     EXPECT_EQ(musicStream, stream);

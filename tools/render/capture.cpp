@@ -20,32 +20,14 @@
 
 namespace {
 
-volatile sig_atomic_t stopSignal = 0;
-int catchDepth = 0;
-struct sigaction savedActions[3];
-struct sigaction savedPipeAction;
-const int kStopSignals[3] = {SIGINT, SIGTERM, SIGHUP};
-
-void onStopSignal(int signal) { stopSignal = signal; }
+// The signal that stopped the export (platform/stopSignals.cpp catches it), 0 while none has.
+const volatile sig_atomic_t& stopSignal = *platformCaughtStopSignal();
 
 }  // namespace
 
-void catchStopSignals() {
-    if (catchDepth++ > 0) return;
-    struct sigaction action = {};
-    action.sa_handler = onStopSignal;  // no SA_RESTART: a blocked write to ffmpeg returns at once
-    sigemptyset(&action.sa_mask);
-    for (int i = 0; i < 3; ++i) sigaction(kStopSignals[i], &action, &savedActions[i]);
-    struct sigaction ignore = {};
-    ignore.sa_handler = SIG_IGN;
-    sigaction(SIGPIPE, &ignore, &savedPipeAction);
-}
+void catchStopSignals() { platformCatchStopSignals(); }
 
-void releaseStopSignals() {
-    if (catchDepth == 0 || --catchDepth > 0) return;
-    for (int i = 0; i < 3; ++i) sigaction(kStopSignals[i], &savedActions[i], nullptr);
-    sigaction(SIGPIPE, &savedPipeAction, nullptr);
-}
+void releaseStopSignals() { platformReleaseStopSignals(); }
 
 namespace {
 
