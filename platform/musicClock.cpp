@@ -14,9 +14,10 @@ const double kResyncToleranceSeconds = 0.03;
 const int kMaxReaims = 4;
 // The slew after a return: the position moves at most this much faster or slower than real time.
 const double kSlewRate = 0.1;
-// Catching up with what is heard (a hold that ended a read late, a better report), the position
-// moves at most a fifth faster than real time: no jump on the screen, however many reads a frame
-// makes or however long it takes.
+// Catching up with what is heard (a better report, a returning output), the position moves at
+// most a fifth faster than real time: no jump on the screen, however many reads a frame makes or
+// however long it takes. A hold's end is no such case: the picture stood still at the start or the
+// seek's target, and its first frame after the hold shows what is heard, however late it is read.
 const double kCatchUpRate = 0.2;
 // Observations older than this no longer count for the position's lead.
 const double kLeadWindowSeconds = 0.15;
@@ -147,6 +148,7 @@ bool clockHeard(MusicClock* c, long long device, double now, long long aheadLimi
     // first report only, by aheadLimit at most.
     if (!c->anchored || heard > c->lastHeard) c->advancedFrame = heard;
     c->lastHeard = heard;
+    if (c->holding) c->released = true;
     c->holding = false;
     c->anchored = true;
     c->anchorFrame = (long long)std::llround(bestLead(c, now, double(heard) - now * c->rate) + now * c->rate);
@@ -208,7 +210,9 @@ long long clockPosition(MusicClock* c, double now) {
         const double elapsed = std::max(0.0, now - c->anchorTime);
         frame = std::min(c->anchorFrame + (long long)(elapsed * c->rate), c->advancedFrame + c->aheadLimit);
         const double sinceRead = std::max(0.0, now - c->lastRead);
-        frame = std::min(frame, c->lastReported + 1 + (long long)(sinceRead * (1 + kCatchUpRate) * c->rate));
+        if (!c->released)
+            frame = std::min(frame, c->lastReported + 1 + (long long)(sinceRead * (1 + kCatchUpRate) * c->rate));
+        c->released = false;
         if (c->slewFrames != 0) {
             const double left = std::fabs(c->slewFrames) - kSlewRate * std::max(0.0, now - c->slewTime) * c->rate;
             if (left > 0) {

@@ -51,6 +51,7 @@ struct MusicClock {
     double slewTime;
     long long lastReported;     // never report less while playing
     double lastRead;            // when lastReported was read
+    bool released;              // a hold just ended: the next read shows what is heard, however far
 };
 
 // Resets to the music's start, playing, held at frame 0 until the output's first frame is heard

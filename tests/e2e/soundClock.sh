@@ -35,13 +35,15 @@ play_through_server_faults() {
   stream=$(demo_stream)
   [ -n "$stream" ] || fail "$server: the demo's stream is not on the server"
   pactl move-sink-input "$stream" second || fail "$server: the stream could not be moved"
+  # The server moves it at once; a loaded PipeWire takes a few seconds to say so.
   local moved=""
-  for _ in $(seq 40); do
+  for _ in $(seq 200); do
     pactl list short sink-inputs | awk -v s="$stream" -v sink="$(pactl list short sinks | awk '$2 == "second" {print $1}')" \
       '$1 == s && $2 == sink {found = 1} END {exit !found}' && { moved=1; break; }
     sleep 0.05
   done
-  [ -n "$moved" ] || fail "$server: the stream is not on the second sink"
+  [ -n "$moved" ] || fail "$server: the stream is not on the second sink 10 s after the move:" \
+    "$(pactl list short sink-inputs | tr '\t\n' ' ;')" "sinks: $(pactl list short sinks | tr '\t\n' ' ;')"
   local reports=$(grep -c "server played" "$work/stderr")
   sleep 3
   [ "$(grep -c "server played" "$work/stderr")" -gt $(( reports + 20 )) ] ||
@@ -71,7 +73,7 @@ play_through_server_faults() {
   echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
   signal_and_expect_exit_zero TERM >/dev/null
   # KESTRANE_KEEP_TRACE=DIR keeps each run's trace there, for reading a failure.
-  [ -n "${KESTRANE_KEEP_TRACE:-}" ] && cp "$work/stderr" "$KESTRANE_KEEP_TRACE/$server.trace"
+  [ -n "${KESTRANE_KEEP_TRACE:-}" ] && mkdir -p "$KESTRANE_KEEP_TRACE" && cp "$work/stderr" "$KESTRANE_KEEP_TRACE/$server.trace"
   expect_clock_follows_sound "$server" "$2"
   grep -q "music stream moved" "$work/stderr" || fail "$server: no move was seen"
 }
