@@ -1,10 +1,11 @@
 // pulseOutput.cpp
 // A PulseAudio-protocol server (PulseAudio, or PipeWire's PulseAudio service) as the music's
 // output, through libpulse's threaded main loop. A write callback keeps the server's buffer full;
-// what is heard comes from the server's own timing (pa_stream_get_time, interpolated and updated
-// automatically), which includes the output's latency and follows it when the stream moves or the
-// latency changes. Seeks flush what the server has not played. A server that goes away is tried
-// again four times a second; its successor plays on from the silent clock's position.
+// what is heard comes from the server's own timing reports (its read index less the output's
+// latency, a report asked at every read of the position), which include the output's latency and
+// follow it when the stream moves or the latency changes. Seeks flush what the server has not
+// played. A server that goes away is tried again four times a second; its successor plays on from
+// the silent clock's position.
 #include <pulse/pulseaudio.h>
 
 #include <cstdio>
