@@ -3,9 +3,9 @@
 // window with its GL context.
 #pragma once
 
-extern bool isFullscreen;    // whether the current window runs full screen (true at load)
-extern bool isActive;        // false while the window is minimised
-extern bool KeyState[256];   // one flag per virtual-key code, true while the key is down
+extern bool isFullscreen;   // whether the current window runs full screen (true at load)
+extern bool isActive;       // false while the window is minimised
+extern bool KeyState[256];  // one flag per virtual-key code, true while the key is down
 // One flag per virtual-key code, set by every key-down and cleared after each idle turn, so that a
 // key pressed and released between two idle turns still counts once: a tap is never lost.
 extern bool KeyPressedSinceIdle[256];

@@ -100,17 +100,26 @@ void closeDisplayWindow() {
 
 void displayWindowProc(const PlatformEvent& event) {
     switch (event.type) {
-    case EVENT_MINIMIZED: isActive = false; break;
-    case EVENT_RESTORED: isActive = true; break;
-    case EVENT_CLOSE: platformPostQuit(); break;
+    case EVENT_MINIMIZED:
+        isActive = false;
+        break;
+    case EVENT_RESTORED:
+        isActive = true;
+        break;
+    case EVENT_CLOSE:
+        platformPostQuit();
+        break;
     case EVENT_KEY_DOWN:
         if (event.key >= 0 && event.key < 256) KeyState[event.key] = KeyPressedSinceIdle[event.key] = true;
         break;
     case EVENT_KEY_UP:
         if (event.key >= 0 && event.key < 256) KeyState[event.key] = false;
         break;
-    case EVENT_RESIZED: resizeScene(event.width, event.height); break;
-    default: break;
+    case EVENT_RESIZED:
+        resizeScene(event.width, event.height);
+        break;
+    default:
+        break;
     }
 }
 

@@ -52,7 +52,7 @@ extern GLUquadric* sceneQuadric;
 extern ShaderProgram* blurProgram;  // null when the shader load failed
 extern ObjModel demoModel;          // data/3d/deformed2.obj
 extern MusicStream* musicStream;
-extern int musicChannel;            // -1 until the music has been started once
+extern int musicChannel;  // -1 until the music has been started once
 
 bool initDemo();
 void loadTextures();
@@ -66,9 +66,9 @@ const char* const kMusicPath = "data/music/ivo_marenk_-_kestrane.mp3";
 
 void startMusic();
 void activateSpectrum();
-int musicTimeMs();                 // the stream position in ms
+int musicTimeMs();  // the stream position in ms
 void seekMusicMs(int ms);
-const float* musicSpectrum();      // 512 values
+const float* musicSpectrum();  // 512 values
 
 // The data folder. Files are named "data/..." throughout; dataFile() reads them from the folder
 // that findDataFolder() chose at start ("data" of the current folder until then).

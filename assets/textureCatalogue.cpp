@@ -76,8 +76,8 @@ namespace {
 pngInfo loadInfo;
 
 unsigned int loadPicture(int load) {
-    return pngBind(dataFile(textureFiles[load]).c_str(), PNG_BUILDMIPMAPS, PNG_ALPHA, &loadInfo,
-                   GL_REPEAT, GL_NEAREST, GL_NEAREST);
+    return pngBind(dataFile(textureFiles[load]).c_str(), PNG_BUILDMIPMAPS, PNG_ALPHA, &loadInfo, GL_REPEAT,
+                   GL_NEAREST, GL_NEAREST);
 }
 }  // namespace
 

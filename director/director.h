@@ -7,8 +7,8 @@
 // The end of the presentation in seconds of music: the first frame past it is not presented.
 const float kPresentationEnd = 203.0f;
 
-extern float DemoTime;           // seconds of music, written once at the start of every frame
-extern float SpectrumBands[32];  // spectrum of the previous frame (zeros at load)
+extern float DemoTime;              // seconds of music, written once at the start of every frame
+extern float SpectrumBands[32];     // spectrum of the previous frame (zeros at load)
 extern unsigned int screenTexture;  // the texture the scene region is copied into
 
 // One row of the scene schedule: the scene runs while lower < DemoTime < upper.
@@ -24,10 +24,10 @@ extern const int sceneScheduleCount;
 // The 4:3 picture inside a drawable of any size, in pixels from the lower left. At 800x600 it is
 // the whole drawable with a 512-pixel scene region; elsewhere everything scales with the height.
 struct PictureRect {
-    int x, y, width, height;              // the largest centred 4:3 rectangle (black outside)
-    int drawableWidth, drawableHeight;    // the whole drawable (at least 1x1)
-    double scale;                         // picture height / 600
-    int region;                           // side of the square scene region: round(512 * scale)
+    int x, y, width, height;            // the largest centred 4:3 rectangle (black outside)
+    int drawableWidth, drawableHeight;  // the whole drawable (at least 1x1)
+    double scale;                       // picture height / 600
+    int region;                         // side of the square scene region: round(512 * scale)
 };
 extern PictureRect pictureRect;  // the current window's (800x600 until resizeScene says otherwise)
 PictureRect fitPictureRect(int drawableWidth, int drawableHeight);
@@ -47,10 +47,10 @@ void setViewport(int width, int height);  // at the picture's lower-left corner
 int sceneIndexAt(float t);
 // The timed overlays drawn at t (fades and letterbox are drawn on every frame).
 enum OverlayFlag {
-    OVERLAY_INTRO = 1,       // the twelve intro pictures
-    OVERLAY_LOGO = 2,        // group logo and progress bar
-    OVERLAY_KEEP = 4,        // the "keep" picture
-    OVERLAY_MEANWHILE = 8,   // the "meanwhile" picture
+    OVERLAY_INTRO = 1,      // the twelve intro pictures
+    OVERLAY_LOGO = 2,       // group logo and progress bar
+    OVERLAY_KEEP = 4,       // the "keep" picture
+    OVERLAY_MEANWHILE = 8,  // the "meanwhile" picture
     OVERLAY_SCROLLER = 16,
 };
 unsigned overlaysAt(float t);

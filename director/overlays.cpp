@@ -68,8 +68,8 @@ void drawBlackVeil(float alpha) {
 
 // One textured pass of a masked picture: the quad drawn with the given texture, blend factors and
 // alpha, at an offset in screen units.
-void drawTexturedPass(unsigned int texture, GLenum sourceFactor, GLenum destinationFactor,
-                      float alpha, void (*quad)(), float x, float y) {
+void drawTexturedPass(unsigned int texture, GLenum sourceFactor, GLenum destinationFactor, float alpha,
+                      void (*quad)(), float x, float y) {
     beginOrtho2D();
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, texture);

@@ -1,7 +1,8 @@
 // drawHelpers.cpp
 // Immediate-mode drawing shared by the scenes: camera-facing billboards (the modelview matrix is
-// read back on every call, or once for a batch under one matrix), masked sprites drawn as a multiply pass then an additive pass, and the
-// OBJ model group by group. Triangles with indices outside the model's arrays are skipped.
+// read back on every call, or once for a batch under one matrix), masked sprites drawn as a multiply pass
+// then an additive pass, and the OBJ model group by group. Triangles with indices outside the model's arrays
+// are skipped.
 #include <GL/gl.h>
 
 #include "assets/assets.h"

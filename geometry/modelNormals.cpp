@@ -33,8 +33,7 @@ void computeVertexNormals(ObjModel& model) {
             if (index >= model.triangleCount) continue;
             const ObjTriangle& triangle = model.triangles[index];
             if (!isTriangleDrawable(model, triangle)) continue;
-            const Vec3 n = faceNormal(model.vertices[triangle.vertex[0]],
-                                      model.vertices[triangle.vertex[1]],
+            const Vec3 n = faceNormal(model.vertices[triangle.vertex[0]], model.vertices[triangle.vertex[1]],
                                       model.vertices[triangle.vertex[2]]);
             for (int j = 0; j < 3; ++j) addInto(model.normals[triangle.vertex[j]], n);
         }

@@ -10,10 +10,10 @@
 #include "platform/platform.h"
 
 struct AudioOutput {
-    bool (*open)(int rate);  // false: this output cannot play here
+    bool (*open)(int rate);     // false: this output cannot play here
     const char* (*describe)();  // what plays the sound, for the trace
     void (*close)();
-    void (*lock)();          // keeps the output's thread out of the stream
+    void (*lock)();  // keeps the output's thread out of the stream
     void (*unlock)();
     // With the lock held: drop what the output still holds unplayed, then play the stream from its
     // new segment as soon as possible.

@@ -3,11 +3,11 @@
 // use. Always stereo 16-bit at kSampleRate; a full scan at open makes seeks sample-exact.
 #include "platform/mp3Decoder.h"
 
+#include <sys/types.h>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sys/types.h>
 
 #include "platform/platform.h"
 
@@ -79,8 +79,8 @@ long readFrames(mpg123_handle* h, int16_t* out, long frames) {
     long done = 0;
     while (h && done < frames) {
         size_t got = 0;
-        int rc = mpg123_read(h, reinterpret_cast<unsigned char*>(out + done * 2),
-                             size_t(frames - done) * 4, &got);
+        int rc =
+            mpg123_read(h, reinterpret_cast<unsigned char*>(out + done * 2), size_t(frames - done) * 4, &got);
         done += long(got / 4);
         if (rc == MPG123_NEW_FORMAT) continue;
         if (rc != MPG123_OK || got == 0) break;
@@ -108,8 +108,8 @@ bool decodeMp3(const unsigned char* data, long length, int16_t** pcm, long* fram
             out = grown;
         }
         size_t got = 0;
-        int rc = mpg123_read(h, reinterpret_cast<unsigned char*>(out + done * 2),
-                             size_t(capacity - done) * 4, &got);
+        int rc = mpg123_read(h, reinterpret_cast<unsigned char*>(out + done * 2), size_t(capacity - done) * 4,
+                             &got);
         done += long(got / 4);
         if (rc == MPG123_NEW_FORMAT) continue;
         if (rc != MPG123_OK || got == 0) break;

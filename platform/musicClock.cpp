@@ -37,9 +37,8 @@ int segmentOf(const MusicClock* c, long long device) {
 
 // Keeps the observation and returns the largest lead of the window that ends with it.
 double bestLead(MusicClock* c, double now, double lead) {
-    while (c->observationCount > 0 &&
-           (c->observations[c->observationFirst].time < now - kLeadWindowSeconds ||
-            c->observationCount == kClockObservations)) {
+    while (c->observationCount > 0 && (c->observations[c->observationFirst].time < now - kLeadWindowSeconds ||
+                                       c->observationCount == kClockObservations)) {
         c->observationFirst = (c->observationFirst + 1) % kClockObservations;
         --c->observationCount;
     }
@@ -211,10 +210,12 @@ long long clockPosition(MusicClock* c, double now) {
         frame = std::min(c->anchorFrame + (long long)(elapsed * c->rate), c->advancedFrame + c->aheadLimit);
         const double sinceRead = std::max(0.0, now - c->lastRead);
         if (!c->released)
-            frame = std::min(frame, c->lastReported + 1 + (long long)(sinceRead * (1 + kCatchUpRate) * c->rate));
+            frame =
+                std::min(frame, c->lastReported + 1 + (long long)(sinceRead * (1 + kCatchUpRate) * c->rate));
         c->released = false;
         if (c->slewFrames != 0) {
-            const double left = std::fabs(c->slewFrames) - kSlewRate * std::max(0.0, now - c->slewTime) * c->rate;
+            const double left =
+                std::fabs(c->slewFrames) - kSlewRate * std::max(0.0, now - c->slewTime) * c->rate;
             if (left > 0) {
                 frame += (long long)std::copysign(left, c->slewFrames);
             } else {

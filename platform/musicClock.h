@@ -24,34 +24,34 @@ struct ClockObservation {
 };
 
 struct MusicClock {
-    int rate;                   // frames per second
-    bool playing;               // started and not paused
-    bool silent;                // no output: real time from silentBase at silentTime
+    int rate;      // frames per second
+    bool playing;  // started and not paused
+    bool silent;   // no output: real time from silentBase at silentTime
     long long silentBase;
     double silentTime;
     ClockSegment segments[kClockSegments];  // ring, oldest first from segmentFirst
     int segmentFirst;
     int segmentCount;
-    bool segmentPending;        // a start or seek whose segment the output has not placed yet
-    bool holding;               // reporting holdFrame until the latest segment is heard
+    bool segmentPending;  // a start or seek whose segment the output has not placed yet
+    bool holding;         // reporting holdFrame until the latest segment is heard
     long long holdFrame;
     ClockObservation observations[kClockObservations];  // ring, oldest first, this segment's only
     int observationFirst;
     int observationCount;
-    bool anchored;              // anchorFrame heard at anchorTime
+    bool anchored;  // anchorFrame heard at anchorTime
     long long anchorFrame;
     double anchorTime;
-    long long aheadLimit;       // frames the position may run past the latest frame heard
-    long long lastHeard;        // the latest observation's frame
-    long long advancedFrame;    // the latest observation that had moved on from the one before
-    bool resyncing;             // the output came back: the silent clock runs until it is heard
-    long long resyncLatency;    // frames from placing a segment to hearing it, as learnt while resyncing
-    int reaims;                 // times the returning output was aimed again
-    double slewFrames;          // position minus heard frame when the output was heard again
+    long long aheadLimit;     // frames the position may run past the latest frame heard
+    long long lastHeard;      // the latest observation's frame
+    long long advancedFrame;  // the latest observation that had moved on from the one before
+    bool resyncing;           // the output came back: the silent clock runs until it is heard
+    long long resyncLatency;  // frames from placing a segment to hearing it, as learnt while resyncing
+    int reaims;               // times the returning output was aimed again
+    double slewFrames;        // position minus heard frame when the output was heard again
     double slewTime;
-    long long lastReported;     // never report less while playing
-    double lastRead;            // when lastReported was read
-    bool released;              // a hold just ended: the next read shows what is heard, however far
+    long long lastReported;  // never report less while playing
+    double lastRead;         // when lastReported was read
+    bool released;           // a hold just ended: the next read shows what is heard, however far
 };
 
 // Resets to the music's start, playing, held at frame 0 until the output's first frame is heard
@@ -70,8 +70,8 @@ long long clockSetPlaying(MusicClock* clock, bool playing, double now);
 void clockPlaceSegment(MusicClock* clock, long long device, long long music);
 bool clockSegmentPending(const MusicClock* clock);
 // An observation: the output's frame device is heard at now; the position may be extrapolated in
-// real time up to aheadLimit frames beyond it until an observation says the sound moved on. True when a returning
-// output is heard too far from the silent clock: the caller then calls clockReaim.
+// real time up to aheadLimit frames beyond it until an observation says the sound moved on. True when a
+// returning output is heard too far from the silent clock: the caller then calls clockReaim.
 bool clockHeard(MusicClock* clock, long long device, double now, long long aheadLimit);
 // The output went away: from the position reached, the clock runs on in real time.
 void clockLose(MusicClock* clock, double now);

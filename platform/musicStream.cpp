@@ -10,8 +10,8 @@
 #include <mutex>
 
 #include "platform/audioOutput.h"
-#include "platform/musicClock.h"
 #include "platform/mp3Decoder.h"
+#include "platform/musicClock.h"
 #include "platform/platform.h"
 #include "platform/trace.h"
 
@@ -33,7 +33,7 @@ struct MusicStream {
 
 namespace {
 
-std::mutex lock;                     // guards everything below that an output's thread touches
+std::mutex lock;                      // guards everything below that an output's thread touches
 const AudioOutput* output = nullptr;  // null: the silent clock (or offline)
 bool offline = false;
 long long offlineMs = 0;
@@ -42,13 +42,14 @@ float spectrum[kSpectrumSize / 2];
 
 MusicStream* current = nullptr;  // the stream on the channel
 MusicClock musicClock = {};
-long long decodedFrame = 0;      // next music frame handed to the output
+long long decodedFrame = 0;  // next music frame handed to the output
 
 // The music plays on from frame: the decoder goes there and the next render places the segment.
 void aimLocked(long long frame) {
     if (frame < 0) return;
     decodedFrame = frame;
-    if (current && current->play && frame < current->totalFrames) mpg123_seek(current->play, off_t(frame), SEEK_SET);
+    if (current && current->play && frame < current->totalFrames)
+        mpg123_seek(current->play, off_t(frame), SEEK_SET);
 }
 
 // Whether SDL_AUDIODRIVER leaves the choice to us or names a sound server: then a PulseAudio-
@@ -56,7 +57,8 @@ void aimLocked(long long frame) {
 bool serverWanted() {
     const char* driver = getenv("SDL_AUDIODRIVER");
     if (!driver || !*driver) return true;
-    return strcmp(driver, "pulseaudio") == 0 || strcmp(driver, "pulse") == 0 || strcmp(driver, "pipewire") == 0;
+    return strcmp(driver, "pulseaudio") == 0 || strcmp(driver, "pulse") == 0 ||
+           strcmp(driver, "pipewire") == 0;
 }
 
 void lockOutput() {

@@ -69,33 +69,33 @@ const volatile sig_atomic_t* platformCaughtStopSignal();
 // ---------------------------------------------------------------------------------------------
 // Window and GL context (one window at a time).
 // ---------------------------------------------------------------------------------------------
-bool platformInitVideo();                 // stands in for registering the window class
+bool platformInitVideo();  // stands in for registering the window class
 // The usable area of the first screen (no panels or docks); false where there is no screen.
 bool platformWorkArea(int* width, int* height);
 void platformShowCursor(bool show);
 // Full screen covers the desktop in its own mode; a window is resizable, width x height at first.
 bool platformCreateWindow(const char* title, int width, int height, bool fullscreen);
-bool platformCreateGlContext();           // needs the window
-bool platformMakeCurrent();               // the context on the window
-bool platformReleaseCurrent();            // no context current
+bool platformCreateGlContext();  // needs the window
+bool platformMakeCurrent();      // the context on the window
+bool platformReleaseCurrent();   // no context current
 void platformDeleteGlContext();
 void platformDestroyWindow();
-void platformShowWindow();                // show, raise and focus
+void platformShowWindow();  // show, raise and focus
 void platformSwapBuffers();
 void platformDisableScreenSaver();
 bool platformWindowClientSize(int* width, int* height);  // drawable size in real pixels
-void* platformGetProcAddress(const char* name);  // GL entry point lookup; null when absent
+void* platformGetProcAddress(const char* name);          // GL entry point lookup; null when absent
 
 // Window events, already translated to what the window procedure needs.
 enum PlatformEventType {
     EVENT_NONE,
-    EVENT_QUIT,        // the quit message: ends the loop at once
-    EVENT_CLOSE,       // the close button
-    EVENT_KEY_DOWN,    // key: virtual-key code; repeats included
+    EVENT_QUIT,      // the quit message: ends the loop at once
+    EVENT_CLOSE,     // the close button
+    EVENT_KEY_DOWN,  // key: virtual-key code; repeats included
     EVENT_KEY_UP,
     EVENT_MINIMIZED,
     EVENT_RESTORED,
-    EVENT_RESIZED,     // width, height: new drawable size in real pixels
+    EVENT_RESIZED,  // width, height: new drawable size in real pixels
     EVENT_OTHER,
 };
 struct PlatformEvent {
@@ -121,15 +121,15 @@ struct MusicStream;
 // The one sample rate of the music: the decoder always yields it and the device is opened at it.
 const int kSampleRate = 44100;
 
-bool audioInit(int rate);              // opens the device; false: the silent clock will be used
-void audioClose();                     // shuts the device and frees every stream
-void audioSetOffline(bool offline);    // before audioInit: never open a device, caller sets time
+bool audioInit(int rate);            // opens the device; false: the silent clock will be used
+void audioClose();                   // shuts the device and frees every stream
+void audioSetOffline(bool offline);  // before audioInit: never open a device, caller sets time
 MusicStream* audioStreamOpen(const unsigned char* data, long length);  // null on bad data
-int audioStreamPlay(MusicStream* stream, bool paused);  // channel number, or -1
+int audioStreamPlay(MusicStream* stream, bool paused);                 // channel number, or -1
 void audioSetPaused(int channel, bool paused);
-int audioStreamGetTime(MusicStream* stream);            // ms heard now; 0 for null
-void audioStreamSetTime(MusicStream* stream, int ms);   // seek; negative clamps to 0
-void audioSetOfflineTimeMs(long long ms);               // offline mode: the position
+int audioStreamGetTime(MusicStream* stream);           // ms heard now; 0 for null
+void audioStreamSetTime(MusicStream* stream, int ms);  // seek; negative clamps to 0
+void audioSetOfflineTimeMs(long long ms);              // offline mode: the position
 void audioSetSpectrumActive(bool active);
 // 512 magnitudes 0..1 of a 1024-point FFT at the current position; all zero while inactive.
 const float* audioGetSpectrum();
@@ -155,8 +155,7 @@ void computeSpectrum(const float* samples1024, float* magnitudes512);
 
 // Decodes a whole MP3 block to interleaved 16-bit stereo at its own rate (tools and tests).
 // Returns false on bad data; frames receives the number of sample frames.
-bool decodeMp3(const unsigned char* data, long length, int16_t** pcm, long* frames, int* rate,
-               int* channels);
+bool decodeMp3(const unsigned char* data, long length, int16_t** pcm, long* frames, int* rate, int* channels);
 
 // ---------------------------------------------------------------------------------------------
 // PNG textures: our own pngBind over libpng.
@@ -170,8 +169,8 @@ struct pngInfo {
 };
 // Decodes the file into a new GL texture (mipmaps built, wrap and filters set) and returns its name,
 // or 0 for a file that cannot be opened or decoded, leaving no texture behind. Prints nothing.
-unsigned int pngBind(const char* filename, int mipmap, int trans, pngInfo* info, int wrapst,
-                     int minfilter, int magfilter);
+unsigned int pngBind(const char* filename, int mipmap, int trans, pngInfo* info, int wrapst, int minfilter,
+                     int magfilter);
 
 // Decodes PNG bytes to 8-bit RGB or RGBA rows (top row first). False on any decoding error.
 // pixels is malloc'ed and owned by the caller.

@@ -8,10 +8,10 @@
 // the silent clock's position.
 #include <pulse/pulseaudio.h>
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 
 #include "platform/audioOutput.h"
 #include "platform/trace.h"
@@ -34,16 +34,16 @@ pa_threaded_mainloop* loop = nullptr;
 pa_context* context = nullptr;
 pa_stream* stream = nullptr;
 pa_sample_spec spec = {};
-bool ready = false;          // the stream plays; cleared when it or the server fails
-bool failed = false;         // the connection failed or went away; poll cleans up and retries
-bool lostOnce = false;       // a stream was playing and went away: its successor regains the clock
+bool ready = false;     // the stream plays; cleared when it or the server fails
+bool failed = false;    // the connection failed or went away; poll cleans up and retries
+bool lostOnce = false;  // a stream was playing and went away: its successor regains the clock
 double lastAttempt = 0;
-bool indexKnown = false;     // writeFrame is where the next write lands
+bool indexKnown = false;  // writeFrame is where the next write lands
 long long writeFrame = 0;
 bool writtenSinceFlush = false;
 int flushesInFlight = 0;
 char description[256] = "";
-pa_usec_t lastReport = 0;    // timestamp of the report observed last
+pa_usec_t lastReport = 0;  // timestamp of the report observed last
 bool reportInFlight = false;
 
 // Writes as much music as the server asks for, at the known write position.
@@ -105,26 +105,26 @@ void markFailed(const char* why) {
 void onStreamState(pa_stream* s, void*) {
     if (s != stream) return;
     switch (pa_stream_get_state(s)) {
-        case PA_STREAM_READY: {
-            ready = true;
-            writeFrame = 0;
-            writtenSinceFlush = false;
-            flushesInFlight = 0;
-            indexKnown = true;
-            if (lostOnce) {
-                const pa_buffer_attr* attr = pa_stream_get_buffer_attr(s);
-                const long long latency = attr ? attr->tlength / 4 : spec.rate / 5;
-                streamOutputRegained(platformSeconds(), latency);
-            }
-            writeLocked();
-            break;
+    case PA_STREAM_READY: {
+        ready = true;
+        writeFrame = 0;
+        writtenSinceFlush = false;
+        flushesInFlight = 0;
+        indexKnown = true;
+        if (lostOnce) {
+            const pa_buffer_attr* attr = pa_stream_get_buffer_attr(s);
+            const long long latency = attr ? attr->tlength / 4 : spec.rate / 5;
+            streamOutputRegained(platformSeconds(), latency);
         }
-        case PA_STREAM_FAILED:
-        case PA_STREAM_TERMINATED:
-            markFailed("the server's stream ended");
-            break;
-        default:
-            break;
+        writeLocked();
+        break;
+    }
+    case PA_STREAM_FAILED:
+    case PA_STREAM_TERMINATED:
+        markFailed("the server's stream ended");
+        break;
+    default:
+        break;
     }
     pa_threaded_mainloop_signal(loop, 0);
 }
@@ -166,18 +166,18 @@ void createStreamLocked() {
 void onContextState(pa_context* c, void*) {
     if (c != context) return;
     switch (pa_context_get_state(c)) {
-        case PA_CONTEXT_READY: {
-            pa_operation* o = pa_context_get_server_info(c, onServerInfo, nullptr);
-            if (o) pa_operation_unref(o);
-            createStreamLocked();
-            break;
-        }
-        case PA_CONTEXT_FAILED:
-        case PA_CONTEXT_TERMINATED:
-            markFailed("the server went away");
-            break;
-        default:
-            break;
+    case PA_CONTEXT_READY: {
+        pa_operation* o = pa_context_get_server_info(c, onServerInfo, nullptr);
+        if (o) pa_operation_unref(o);
+        createStreamLocked();
+        break;
+    }
+    case PA_CONTEXT_FAILED:
+    case PA_CONTEXT_TERMINATED:
+        markFailed("the server went away");
+        break;
+    default:
+        break;
     }
     pa_threaded_mainloop_signal(loop, 0);
 }
@@ -317,5 +317,5 @@ void pollPulse(double now) {
 
 }  // namespace
 
-const AudioOutput pulseOutput = {openPulse, describePulse, closePulse, lockPulse,
-                                 unlockPulse, restartPulse, pollPulse, nullptr};
+const AudioOutput pulseOutput = {openPulse,   describePulse, closePulse, lockPulse,
+                                 unlockPulse, restartPulse,  pollPulse,  nullptr};

@@ -107,4 +107,5 @@ bool probeSdl(AudioClockProbe* probe) {
 
 }  // namespace
 
-const AudioOutput sdlOutput = {openSdl, describeSdl, closeSdl, lockSdl, unlockSdl, restartSdl, pollSdl, probeSdl};
+const AudioOutput sdlOutput = {openSdl,   describeSdl, closeSdl, lockSdl,
+                               unlockSdl, restartSdl,  pollSdl,  probeSdl};

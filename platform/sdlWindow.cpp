@@ -17,9 +17,12 @@ bool videoReady = false;
 
 SDL_MessageBoxFlags boxFlags(unsigned style) {
     switch (style & 0xF0) {
-    case MB_ICONSTOP: return SDL_MESSAGEBOX_ERROR;
-    case MB_ICONEXCLAMATION: return SDL_MESSAGEBOX_WARNING;
-    default: return SDL_MESSAGEBOX_INFORMATION;
+    case MB_ICONSTOP:
+        return SDL_MESSAGEBOX_ERROR;
+    case MB_ICONEXCLAMATION:
+        return SDL_MESSAGEBOX_WARNING;
+    default:
+        return SDL_MESSAGEBOX_INFORMATION;
     }
 }
 
@@ -34,8 +37,8 @@ int platformMessageBox(const char* text, const char* caption, unsigned style) {
         buttons[1] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, IDYES, "Yes"};
         count = 2;
     } else {
-        buttons[0] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT,
-                      IDOK, "OK"};
+        buttons[0] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, IDOK,
+                      "OK"};
         count = 1;
     }
     SDL_MessageBoxData data = {};
@@ -147,20 +150,32 @@ int platformVirtualKey(int keycode) {
     if (keycode >= SDLK_0 && keycode <= SDLK_9) return '0' + (keycode - SDLK_0);
     if (keycode >= SDLK_F1 && keycode <= SDLK_F12) return VK_F1 + (keycode - SDLK_F1);
     switch (keycode) {
-    case SDLK_ESCAPE: return VK_ESCAPE;
-    case SDLK_RETURN: return VK_RETURN;
-    case SDLK_SPACE: return VK_SPACE;
-    case SDLK_TAB: return VK_TAB;
-    case SDLK_BACKSPACE: return VK_BACK;
-    case SDLK_LEFT: return VK_LEFT;
-    case SDLK_UP: return VK_UP;
-    case SDLK_RIGHT: return VK_RIGHT;
-    case SDLK_DOWN: return VK_DOWN;
+    case SDLK_ESCAPE:
+        return VK_ESCAPE;
+    case SDLK_RETURN:
+        return VK_RETURN;
+    case SDLK_SPACE:
+        return VK_SPACE;
+    case SDLK_TAB:
+        return VK_TAB;
+    case SDLK_BACKSPACE:
+        return VK_BACK;
+    case SDLK_LEFT:
+        return VK_LEFT;
+    case SDLK_UP:
+        return VK_UP;
+    case SDLK_RIGHT:
+        return VK_RIGHT;
+    case SDLK_DOWN:
+        return VK_DOWN;
     case SDLK_LSHIFT:
-    case SDLK_RSHIFT: return VK_SHIFT;
+    case SDLK_RSHIFT:
+        return VK_SHIFT;
     case SDLK_LCTRL:
-    case SDLK_RCTRL: return VK_CONTROL;
-    default: return -1;
+    case SDLK_RCTRL:
+        return VK_CONTROL;
+    default:
+        return -1;
     }
 }
 
@@ -169,7 +184,9 @@ bool platformPollEvent(PlatformEvent* event) {
     if (!SDL_PollEvent(&e)) return false;
     *event = {EVENT_OTHER, 0, 0, 0};
     switch (e.type) {
-    case SDL_QUIT: event->type = EVENT_QUIT; break;
+    case SDL_QUIT:
+        event->type = EVENT_QUIT;
+        break;
     case SDL_KEYDOWN:
     case SDL_KEYUP:
         // Keys pressed with Alt held were system keys and are not recorded. A key-up always is:
@@ -181,9 +198,15 @@ bool platformPollEvent(PlatformEvent* event) {
         break;
     case SDL_WINDOWEVENT:
         switch (e.window.event) {
-        case SDL_WINDOWEVENT_CLOSE: event->type = EVENT_CLOSE; break;
-        case SDL_WINDOWEVENT_MINIMIZED: event->type = EVENT_MINIMIZED; break;
-        case SDL_WINDOWEVENT_RESTORED: event->type = EVENT_RESTORED; break;
+        case SDL_WINDOWEVENT_CLOSE:
+            event->type = EVENT_CLOSE;
+            break;
+        case SDL_WINDOWEVENT_MINIMIZED:
+            event->type = EVENT_MINIMIZED;
+            break;
+        case SDL_WINDOWEVENT_RESTORED:
+            event->type = EVENT_RESTORED;
+            break;
         case SDL_WINDOWEVENT_SIZE_CHANGED:
             // The drawable's size in real pixels, not the window's (they differ on HiDPI screens).
             event->type = EVENT_RESIZED;
@@ -191,10 +214,12 @@ bool platformPollEvent(PlatformEvent* event) {
             event->height = e.window.data2;
             if (window) SDL_GL_GetDrawableSize(window, &event->width, &event->height);
             break;
-        default: break;
+        default:
+            break;
         }
         break;
-    default: break;
+    default:
+        break;
     }
     return true;
 }

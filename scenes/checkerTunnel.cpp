@@ -63,8 +63,7 @@ void drawTunnelScene() {
     const float t = DemoTime;
     glLoadIdentity();
     gluLookAt(3.0 * sinResult32(double(t)), 2.0 * sinResult32(double(t / 2.0f)), 3.0 * cosResult32(double(t)),
-              0.0, 0.0, 0.0,
-              0.0, 1.0, 0.0);
+              0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
 
     glEnable(GL_TEXTURE_2D);
     glEnable(GL_FOG);

@@ -13,12 +13,8 @@ namespace {
 // The model's flight, in hundredths of a second from 66 s. The value's x moves it vertically and
 // its y horizontally (see modelFlightTranslation).
 const Keyframe modelFlightTrack[7] = {
-    {{0.0f, -10.0f, 8.0f}, 0},
-    {{0.0f, 0.0f, 0.0f}, 250},
-    {{0.0f, 0.0f, 0.0f}, 300},
-    {{0.0f, 0.0f, 0.0f}, 950},
-    {{10.0f, 0.0f, 0.0f}, 1000},
-    {{-10.0f, 0.0f, 0.0f}, 1001},
+    {{0.0f, -10.0f, 8.0f}, 0},  {{0.0f, 0.0f, 0.0f}, 250},   {{0.0f, 0.0f, 0.0f}, 300},
+    {{0.0f, 0.0f, 0.0f}, 950},  {{10.0f, 0.0f, 0.0f}, 1000}, {{-10.0f, 0.0f, 0.0f}, 1001},
     {{0.0f, 0.0f, 0.0f}, 1100},
 };
 

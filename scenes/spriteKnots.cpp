@@ -40,7 +40,8 @@ struct KnotTable {
 const Vec3* knotTable(KnotTable* tables, float a, float b, float c) {
     KnotTable* slot = &tables[2];
     for (int k = 0; k < 3; ++k) {
-        if (tables[k].filled && tables[k].a == a && tables[k].b == b && tables[k].c == c) return tables[k].points;
+        if (tables[k].filled && tables[k].a == a && tables[k].b == b && tables[k].c == c)
+            return tables[k].points;
         if (!tables[k].filled) {
             slot = &tables[k];
             break;

@@ -14,8 +14,7 @@ float twirlDiscAngle(float t) { return -30.0f * t; }
 void drawStarDomeScene() {
     const float t = DemoTime;
     glLoadIdentity();
-    gluLookAt(2.0 * sinResult32(double(t / 8.0f)), 2.0, 2.0 * cosResult32(double(t / 6.0f)),
-              0.0, 0.0, 0.0,
+    gluLookAt(2.0 * sinResult32(double(t / 8.0f)), 2.0, 2.0 * cosResult32(double(t / 6.0f)), 0.0, 0.0, 0.0,
               0.0, 1.0, 0.0);
 
     glEnable(GL_TEXTURE_2D);

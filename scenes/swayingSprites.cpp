@@ -15,8 +15,7 @@ void drawSwayingSpritesScene() {
     const float t = DemoTime;
     glLoadIdentity();
     gluLookAt(2.0 * double(sinfResult32(double(t / 8.0f))), 2.0, 2.0 * double(cosfResult32(double(t / 6.0f))),
-              0.0, 0.0, 0.0,
-              0.0, 1.0, 0.0);
+              0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
     glEnable(GL_TEXTURE_2D);
     // Takes effect at the next frame's clear (the first frame is covered by the fade from black).
     glClearColor(1.0f, 1.0f, 1.0f, 1.0f);

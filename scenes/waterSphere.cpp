@@ -47,7 +47,7 @@ void drawSwarm(int first, int last, unsigned texture, GLenum source, GLenum dest
 
 // Picture windows of the intro, in seconds: picture n shows while start < t < end.
 const float introWindows[12][2] = {
-    {1, 6}, {6, 14}, {14, 20}, {20, 26}, {26, 31}, {31, 36},
+    {1, 6},   {6, 14},  {14, 20}, {20, 26}, {26, 31}, {31, 36},
     {36, 42}, {42, 48}, {48, 55}, {55, 58}, {58, 62}, {62, 68},
 };
 
@@ -58,9 +58,8 @@ float darkSpriteHalfSize(float band19) { return band19 + 0.2f; }
 void drawWaterSphereScene() {
     const float t = DemoTime;
     glLoadIdentity();
-    gluLookAt(40.0 * std::sin(double(t / 4.0f)), 0.0, 40.0 * std::cos(double(t / 4.0f)),
-              0.0, 20.0 * std::sin(double(t / 6.0f)), 0.0,
-              0.0, 1.0, 0.0);
+    gluLookAt(40.0 * std::sin(double(t / 4.0f)), 0.0, 40.0 * std::cos(double(t / 4.0f)), 0.0,
+              20.0 * std::sin(double(t / 6.0f)), 0.0, 0.0, 1.0, 0.0);
     // Takes effect at the next frame's clear.
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
 
@@ -71,8 +70,8 @@ void drawWaterSphereScene() {
     glPopMatrix();
 
     drawSwarm(0, 300, sceneTextures[texParticle], GL_SRC_ALPHA, GL_ONE, 0.5f, t);
-    drawSwarm(300, 600, sceneTextures[texPart4], GL_DST_COLOR, GL_ZERO,
-              darkSpriteHalfSize(SpectrumBands[19]), t);
+    drawSwarm(300, 600, sceneTextures[texPart4], GL_DST_COLOR, GL_ZERO, darkSpriteHalfSize(SpectrumBands[19]),
+              t);
     glDisable(GL_TEXTURE_2D);
 }
 

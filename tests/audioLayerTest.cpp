@@ -16,9 +16,7 @@
 
 namespace {
 
-int peakBand(const float* spectrum) {
-    return int(std::max_element(spectrum, spectrum + 512) - spectrum);
-}
+int peakBand(const float* spectrum) { return int(std::max_element(spectrum, spectrum + 512) - spectrum); }
 
 // A chirp has different content at every position, so a seek that is off shows in the spectrum.
 float chirp(long i) {

@@ -22,9 +22,7 @@ const int frameHeight = 600;
 
 typedef std::vector<unsigned char> Rgb;
 
-unsigned char level(float v) {
-    return (unsigned char)(std::fmin(1.f, std::fmax(0.f, v)) * 255.f + 0.5f);
-}
+unsigned char level(float v) { return (unsigned char)(std::fmin(1.f, std::fmax(0.f, v)) * 255.f + 0.5f); }
 
 // A picture like the demo's scenes, rows bottom first: a checkerboard, thin white lines and dots,
 // soft coloured sprites on a dark background, a grey ramp, and a red marker near the top edge.
@@ -182,8 +180,7 @@ TEST_F(BlurShader, KeepsBrightnessAndOrientation) {
     const int samples[3][2] = {{700, 560}, {30, 540}, {110, 540}};  // (x, y from the bottom)
     for (const auto& s : samples) {
         const size_t i = size_t(s[1] * frameWidth + s[0]) * 3;
-        for (int c = 0; c < 3; ++c)
-            EXPECT_NEAR(glowing[i + c], plain[i + c], 1) << s[0] << "," << s[1];
+        for (int c = 0; c < 3; ++c) EXPECT_NEAR(glowing[i + c], plain[i + c], 1) << s[0] << "," << s[1];
     }
 }
 

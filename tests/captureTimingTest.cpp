@@ -13,13 +13,13 @@ TEST(CaptureTiming, FrameCountsAreExactForWholeAndRationalRates) {
         long long first, end;
     };
     const Case cases[] = {
-        {0, 2000, {30, 1}, 0, 60},                // [0, 2): the frame at 2.0 s belongs to the next range
-        {0, 203000, {60, 1}, 0, 12180},           // the whole presentation
-        {0, 203000, {60000, 1001}, 0, 12168},     // 203 s * 59.94 = 12167.53 frames
-        {1000, 3500, {30000, 1001}, 30, 105},     // 29.97 -> first 30; 104.895 -> last 104
-        {0, 2000, {7, 3}, 0, 5},                  // 0, 3/7, 6/7, 9/7, 12/7 s
-        {1001, 2002, {30000, 1001}, 30, 60},      // bounds exactly on frames: from included, to excluded
-        {500, 500, {60, 1}, 30, 30},              // empty range
+        {0, 2000, {30, 1}, 0, 60},             // [0, 2): the frame at 2.0 s belongs to the next range
+        {0, 203000, {60, 1}, 0, 12180},        // the whole presentation
+        {0, 203000, {60000, 1001}, 0, 12168},  // 203 s * 59.94 = 12167.53 frames
+        {1000, 3500, {30000, 1001}, 30, 105},  // 29.97 -> first 30; 104.895 -> last 104
+        {0, 2000, {7, 3}, 0, 5},               // 0, 3/7, 6/7, 9/7, 12/7 s
+        {1001, 2002, {30000, 1001}, 30, 60},   // bounds exactly on frames: from included, to excluded
+        {500, 500, {60, 1}, 30, 30},           // empty range
     };
     for (const Case& c : cases) {
         FrameSpan span = frameSpan(c.fromMs, c.toMs, c.rate);
@@ -31,8 +31,8 @@ TEST(CaptureTiming, FrameCountsAreExactForWholeAndRationalRates) {
 TEST(CaptureTiming, FrameTimesAreWholeMillisecondsWithoutDrift) {
     FrameRate ntsc = {60000, 1001};
     EXPECT_EQ(frameMilliseconds(0, ntsc), 0);
-    EXPECT_EQ(frameMilliseconds(1, ntsc), 16);      // 16.683
-    EXPECT_EQ(frameMilliseconds(3, ntsc), 50);      // 50.05
+    EXPECT_EQ(frameMilliseconds(1, ntsc), 16);          // 16.683
+    EXPECT_EQ(frameMilliseconds(3, ntsc), 50);          // 50.05
     EXPECT_EQ(frameMilliseconds(12167, ntsc), 202986);  // 202986.1: no error accumulated
     // Adding the float duration up frame by frame drifts away from the exact time.
     float summed = 0;

@@ -28,10 +28,11 @@ TEST(MeasuredClock, FollowsTheSamplesTheDeviceConsumes) {
     bool measured = measureAudioClock(s, 2.5, 0.2, &figures);
     audioClose();
     ASSERT_TRUE(measured) << "the device made only " << figures.callbacks << " callbacks";
-    printf("clock over %ld reads: offset %.2f ms (device buffer %.2f ms), jitter %.3f ms, "
-           "largest step %d ms, device rate %.0f Hz\n",
-           figures.reads, figures.meanOffsetMs, figures.latencyMs, figures.jitterMs, figures.largestStepMs,
-           figures.deviceRateHz);
+    printf(
+        "clock over %ld reads: offset %.2f ms (device buffer %.2f ms), jitter %.3f ms, "
+        "largest step %d ms, device rate %.0f Hz\n",
+        figures.reads, figures.meanOffsetMs, figures.latencyMs, figures.jitterMs, figures.largestStepMs,
+        figures.deviceRateHz);
     EXPECT_EQ(figures.backwardSteps, 0);
     EXPECT_EQ(figures.aheadOfDevice, 0);
     EXPECT_EQ(figures.behindDevice, 0);

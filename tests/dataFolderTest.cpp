@@ -23,8 +23,8 @@ protected:
         char pattern[] = "/tmp/kestraneDataFolderXXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         root = pattern;
-        for (const char* folder : {"source/data", "build", "prefix/bin", "prefix/share/kestrane/data",
-                                   "elsewhere/data", "empty"})
+        for (const char* folder :
+             {"source/data", "build", "prefix/bin", "prefix/share/kestrane/data", "elsewhere/data", "empty"})
             fs::create_directories(root / folder);
         sourceData = (root / "source/data").string();
         buildFolder = (root / "build").string();

@@ -47,8 +47,7 @@ std::vector<FedVertex> feedback(const std::function<void()>& draw) {
         }
         const int count = int(buffer[i++]);
         for (int v = 0; v < count; ++v, i += 11)
-            vertices.push_back(
-                {buffer[i], buffer[i + 1], buffer[i + 2], buffer[i + 7], buffer[i + 8]});
+            vertices.push_back({buffer[i], buffer[i + 1], buffer[i + 2], buffer[i + 7], buffer[i + 8]});
     }
     return vertices;
 }
@@ -56,8 +55,8 @@ std::vector<FedVertex> feedback(const std::function<void()>& draw) {
 // Whether some fed vertex lies at window (x, y) with texture coordinate (s, t).
 bool hasCorner(const std::vector<FedVertex>& vertices, float x, float y, float s, float t) {
     return std::any_of(vertices.begin(), vertices.end(), [&](const FedVertex& v) {
-        return std::fabs(v.x - x) < 0.01f && std::fabs(v.y - y) < 0.01f &&
-               std::fabs(v.s - s) < 1e-5f && std::fabs(v.t - t) < 1e-5f;
+        return std::fabs(v.x - x) < 0.01f && std::fabs(v.y - y) < 0.01f && std::fabs(v.s - s) < 1e-5f &&
+               std::fabs(v.t - t) < 1e-5f;
     });
 }
 
@@ -78,8 +77,8 @@ struct SmallModel {
     ObjTriangle triangles[4] = {
         {{1, 2, 3}, {1, 2, 1}},
         {{1, 3, 4}, {1, 1, 2}},
-        {{1, 3, 7}, {1, 1, 1}},   // vertex index past the end
-        {{1, 2, 4}, {1, 2, 5}},   // texture-coordinate index past the end
+        {{1, 3, 7}, {1, 1, 1}},  // vertex index past the end
+        {{1, 2, 4}, {1, 2, 5}},  // texture-coordinate index past the end
     };
     uint32_t aList[2] = {0, 2};
     uint32_t bList[3] = {1, 3, 40};  // 40: no such triangle

@@ -38,17 +38,34 @@ struct Expected {
 };
 
 std::vector<Expected> expectedFiles() {
-    std::vector<Expected> files = {
-        {"particle.png", false},     {"water.png", false},         {"part4.png", false},
-        {"checker.png", false},      {"tunnel.png", false},        {"acid02.png", false},
-        {"pinkdot.png", true},       {"overlay.png", true},        {"stars.png", false},
-        {"twirl.png", true},         {"vel_kestrane_mask.png", false}, {"vel_kestrane.png", true},
-        {"dot_sprite.png", true},    {"dot_mask.png", false},      {"same_kestrane.png", true},
-        {"same_kestrane_mask.png", false}, {"e_sprite.png", true}, {"e_mask.png", false},
-        {"vel_logo.png", true},      {"dot_sprite2.png", true},    {"dot_sprite3.png", true},
-        {"font.png", true},          {"keep_layer.png", true},     {"keep_mask.png", false},
-        {"meanwhile_layer.png", true}, {"meanwhile_mask.png", false},
-        {"scroller_layer.png", true}, {"scroller_mask.png", false}};
+    std::vector<Expected> files = {{"particle.png", false},
+                                   {"water.png", false},
+                                   {"part4.png", false},
+                                   {"checker.png", false},
+                                   {"tunnel.png", false},
+                                   {"acid02.png", false},
+                                   {"pinkdot.png", true},
+                                   {"overlay.png", true},
+                                   {"stars.png", false},
+                                   {"twirl.png", true},
+                                   {"vel_kestrane_mask.png", false},
+                                   {"vel_kestrane.png", true},
+                                   {"dot_sprite.png", true},
+                                   {"dot_mask.png", false},
+                                   {"same_kestrane.png", true},
+                                   {"same_kestrane_mask.png", false},
+                                   {"e_sprite.png", true},
+                                   {"e_mask.png", false},
+                                   {"vel_logo.png", true},
+                                   {"dot_sprite2.png", true},
+                                   {"dot_sprite3.png", true},
+                                   {"font.png", true},
+                                   {"keep_layer.png", true},
+                                   {"keep_mask.png", false},
+                                   {"meanwhile_layer.png", true},
+                                   {"meanwhile_mask.png", false},
+                                   {"scroller_layer.png", true},
+                                   {"scroller_mask.png", false}};
     static std::vector<std::string> introNames;
     if (introNames.empty())
         for (int n = 1; n <= 12; ++n) {
@@ -104,7 +121,8 @@ struct Pixels {
 
 bool loadPixels(const std::string& path, Pixels& out) {
     std::ifstream file(path, std::ios::binary);
-    const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(file)),
+                                           std::istreambuf_iterator<char>());
     unsigned char* pixels = nullptr;
     if (bytes.empty() || !decodePng(bytes.data(), bytes.size(), &pixels, &out.width, &out.height, &out.alpha))
         return false;
@@ -134,8 +152,8 @@ TEST(GeneratedData, EveryCataloguedFileIsGeneratedAndLoadsThroughPngBindWithItsK
     for (const auto& [name, alpha] : expected) {
         SCOPED_TRACE(name);
         pngInfo info = {};
-        const unsigned texture = pngBind(::texture(name).c_str(), PNG_BUILDMIPMAPS, PNG_ALPHA, &info, GL_REPEAT,
-                                         GL_NEAREST, GL_NEAREST);
+        const unsigned texture = pngBind(::texture(name).c_str(), PNG_BUILDMIPMAPS, PNG_ALPHA, &info,
+                                         GL_REPEAT, GL_NEAREST, GL_NEAREST);
         ASSERT_NE(texture, 0u) << "missing or undecodable";
         EXPECT_EQ(info.Alpha, alpha ? 8u : 0u) << (alpha ? "expected RGBA" : "expected RGB");
         EXPECT_EQ(info.Depth, 8u);
@@ -147,13 +165,16 @@ TEST(GeneratedData, EveryCataloguedFileIsGeneratedAndLoadsThroughPngBindWithItsK
 // A mask is white where its picture adds nothing, and dark under the picture's solid ink, so the
 // ink reads over any scene.
 TEST(GeneratedData, MasksAreLightWherePicturesAreTransparentAndDarkUnderTheirInk) {
-    std::vector<std::pair<std::string, std::string>> pairs = {
-        {"keep_layer.png", "keep_mask.png"},        {"meanwhile_layer.png", "meanwhile_mask.png"},
-        {"scroller_layer.png", "scroller_mask.png"}, {"vel_kestrane.png", "vel_kestrane_mask.png"},
-        {"same_kestrane.png", "same_kestrane_mask.png"}, {"dot_sprite.png", "dot_mask.png"},
-        {"e_sprite.png", "e_mask.png"}};
+    std::vector<std::pair<std::string, std::string>> pairs = {{"keep_layer.png", "keep_mask.png"},
+                                                              {"meanwhile_layer.png", "meanwhile_mask.png"},
+                                                              {"scroller_layer.png", "scroller_mask.png"},
+                                                              {"vel_kestrane.png", "vel_kestrane_mask.png"},
+                                                              {"same_kestrane.png", "same_kestrane_mask.png"},
+                                                              {"dot_sprite.png", "dot_mask.png"},
+                                                              {"e_sprite.png", "e_mask.png"}};
     for (int n = 1; n <= 12; ++n)
-        pairs.push_back({"intro/" + std::to_string(n) + "_layer.png", "intro/" + std::to_string(n) + "_mask.png"});
+        pairs.push_back(
+            {"intro/" + std::to_string(n) + "_layer.png", "intro/" + std::to_string(n) + "_mask.png"});
     for (const auto& [pictureName, maskName] : pairs) {
         SCOPED_TRACE(pictureName);
         Pixels picture, mask;
@@ -219,7 +240,8 @@ TEST(GeneratedData, SurfacesTileWithoutVisibleSeams) {
         ASSERT_TRUE(loadPixels(texture(name), p));
         auto columnStep = [&](unsigned a, unsigned b) {
             double sum = 0;
-            for (unsigned y = 0; y < p.height; ++y) sum += std::abs(int(p.greyAt(a, y)) - int(p.greyAt(b, y)));
+            for (unsigned y = 0; y < p.height; ++y)
+                sum += std::abs(int(p.greyAt(a, y)) - int(p.greyAt(b, y)));
             return sum / p.height;
         };
         auto rowStep = [&](unsigned a, unsigned b) {
@@ -230,7 +252,8 @@ TEST(GeneratedData, SurfacesTileWithoutVisibleSeams) {
         // The seam may be as sharp as the sharpest step inside (a checker's square edge) but no
         // sharper: a picture that does not tile jumps there by far more than anywhere else.
         double steepestColumn = 0, steepestRow = 0;
-        for (unsigned x = 0; x + 1 < p.width; ++x) steepestColumn = std::max(steepestColumn, columnStep(x, x + 1));
+        for (unsigned x = 0; x + 1 < p.width; ++x)
+            steepestColumn = std::max(steepestColumn, columnStep(x, x + 1));
         for (unsigned y = 0; y + 1 < p.height; ++y) steepestRow = std::max(steepestRow, rowStep(y, y + 1));
         EXPECT_LE(columnStep(p.width - 1, 0), steepestColumn * 1.1 + 1.0);
         if (std::string(name) != "stars.png") {  // the dome's top and bottom rows are its poles
@@ -240,21 +263,26 @@ TEST(GeneratedData, SurfacesTileWithoutVisibleSeams) {
 }
 
 TEST(GeneratedData, SpritesVanishAtTheirBorders) {
-    for (const char* name : {"particle.png", "pinkdot.png", "dot_sprite.png", "dot_sprite2.png", "dot_sprite3.png",
-                             "e_sprite.png", "twirl.png", "part4.png", "dot_mask.png", "e_mask.png"}) {
+    for (const char* name :
+         {"particle.png", "pinkdot.png", "dot_sprite.png", "dot_sprite2.png", "dot_sprite3.png",
+          "e_sprite.png", "twirl.png", "part4.png", "dot_mask.png", "e_mask.png"}) {
         SCOPED_TRACE(name);
         Pixels p;
         ASSERT_TRUE(loadPixels(texture(name), p));
-        const bool white = std::string(name) == "part4.png" || std::string(name).find("mask") != std::string::npos;
+        const bool white =
+            std::string(name) == "part4.png" || std::string(name).find("mask") != std::string::npos;
         unsigned worst = 0;
         for (unsigned i = 0; i < p.width; ++i) {
-            for (const auto& [x, y] : {std::pair<unsigned, unsigned>{i, 0}, {i, p.height - 1}, {0, i}, {p.width - 1, i}}) {
-                const unsigned value = p.alpha ? p.alphaAt(x, y) : (white ? 255 - p.greyAt(x, y) : p.greyAt(x, y));
+            for (const auto& [x, y] :
+                 {std::pair<unsigned, unsigned>{i, 0}, {i, p.height - 1}, {0, i}, {p.width - 1, i}}) {
+                const unsigned value =
+                    p.alpha ? p.alphaAt(x, y) : (white ? 255 - p.greyAt(x, y) : p.greyAt(x, y));
                 worst = std::max(worst, value);
             }
         }
         EXPECT_LE(worst, 2u);
-        const unsigned centre = p.alpha ? p.alphaAt(p.width / 2, p.height / 2) : p.greyAt(p.width / 2, p.height / 2);
+        const unsigned centre =
+            p.alpha ? p.alphaAt(p.width / 2, p.height / 2) : p.greyAt(p.width / 2, p.height / 2);
         if (std::string(name) != "e_sprite.png" && std::string(name) != "dot_sprite2.png") {  // open centres
             EXPECT_TRUE(white ? centre < 100 : centre > 150);
         }
@@ -296,7 +324,8 @@ ObjText scanObj(const std::string& path) {
             for (const std::string& corner : rest) {
                 int a, b, c;
                 char extra;
-                if (std::sscanf(corner.c_str(), "%d/%d/%d%c", &a, &b, &c, &extra) != 3) scan.everyCornerFull = false;
+                if (std::sscanf(corner.c_str(), "%d/%d/%d%c", &a, &b, &c, &extra) != 3)
+                    scan.everyCornerFull = false;
             }
         }
     }
@@ -338,11 +367,15 @@ TEST(GeneratedData, ModelReadsAsAClosedOutwardSmoothMesh) {
         const ObjTriangle& tri = model.triangles[t];
         ASSERT_TRUE(isTriangleDrawable(model, tri));
         for (int k = 0; k < 3; ++k) ++edges[{tri.vertex[k], tri.vertex[(k + 1) % 3]}];
-        const Vec3 a = model.vertices[tri.vertex[0]], b = model.vertices[tri.vertex[1]], c = model.vertices[tri.vertex[2]];
-        volume += (a.x * (b.y * c.z - b.z * c.y) - a.y * (b.x * c.z - b.z * c.x) + a.z * (b.x * c.y - b.y * c.x)) / 6.0;
+        const Vec3 a = model.vertices[tri.vertex[0]], b = model.vertices[tri.vertex[1]],
+                   c = model.vertices[tri.vertex[2]];
+        volume +=
+            (a.x * (b.y * c.z - b.z * c.y) - a.y * (b.x * c.z - b.z * c.x) + a.z * (b.x * c.y - b.y * c.x)) /
+            6.0;
     }
     size_t unmatched = 0;
-    for (const auto& [edge, count] : edges) unmatched += count != 1 || edges.count({edge.second, edge.first}) != 1;
+    for (const auto& [edge, count] : edges)
+        unmatched += count != 1 || edges.count({edge.second, edge.first}) != 1;
     EXPECT_EQ(unmatched, 0u);
     EXPECT_GT(volume, 1.0) << "counter-clockwise faces enclose a positive volume";
 

@@ -120,10 +120,10 @@ TEST(CommandLine, HelpAndVersionPrintOnStandardOutputAndExitZero) {
 }
 
 TEST(CommandLine, AnythingElsePrintsTheUsageOnStandardErrorAndExitsTwo) {
-    for (auto args : {std::vector<const char*>{"kestrane", "--fullscreen", "--window"},
-                      std::vector<const char*>{"kestrane", "-f"},
-                      std::vector<const char*>{"kestrane", "--Window"},
-                      std::vector<const char*>{"kestrane", ""}}) {
+    for (auto args :
+         {std::vector<const char*>{"kestrane", "--fullscreen", "--window"},
+          std::vector<const char*>{"kestrane", "-f"}, std::vector<const char*>{"kestrane", "--Window"},
+          std::vector<const char*>{"kestrane", ""}}) {
         std::vector<char*> argv;
         for (const char* a : args) argv.push_back(const_cast<char*>(a));
         int code = -1;

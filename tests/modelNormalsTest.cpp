@@ -21,8 +21,7 @@ struct TestModel {
     ObjGroup group = {};
     ObjModel model = {};
 
-    TestModel(std::initializer_list<Vec3> positions,
-              std::initializer_list<std::vector<int>> corners) {
+    TestModel(std::initializer_list<Vec3> positions, std::initializer_list<std::vector<int>> corners) {
         vertices.push_back({0, 0, 0});
         vertices.insert(vertices.end(), positions);
         normals.assign(vertices.size(), Vec3{9, 9, 9});

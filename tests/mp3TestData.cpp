@@ -18,7 +18,8 @@ std::vector<unsigned char> encodeTestMp3(long frames, const std::function<float(
     for (long start = 0; start < frames; start += 1152) {
         int n = int(std::min<long>(1152, frames - start));
         for (int i = 0; i < n; ++i) left[i] = right[i] = sample(start + i);
-        int bytes = lame_encode_buffer_ieee_float(lame, left.data(), right.data(), n, chunk.data(), int(chunk.size()));
+        int bytes = lame_encode_buffer_ieee_float(lame, left.data(), right.data(), n, chunk.data(),
+                                                  int(chunk.size()));
         if (bytes > 0) out.insert(out.end(), chunk.begin(), chunk.begin() + bytes);
     }
     int bytes = lame_encode_flush(lame, chunk.data(), int(chunk.size()));
@@ -26,7 +27,8 @@ std::vector<unsigned char> encodeTestMp3(long frames, const std::function<float(
     // The LAME tag in the first frame carries the encoder delay and padding for gapless decoding.
     std::vector<unsigned char> tag(8192);
     size_t tagBytes = lame_get_lametag_frame(lame, tag.data(), tag.size());
-    if (tagBytes > 0 && tagBytes <= out.size()) std::copy(tag.begin(), tag.begin() + long(tagBytes), out.begin());
+    if (tagBytes > 0 && tagBytes <= out.size())
+        std::copy(tag.begin(), tag.begin() + long(tagBytes), out.begin());
     lame_close(lame);
     return out;
 }

@@ -40,8 +40,8 @@ Frame readPng(const std::string& path) {
     }
     unsigned char* pixels = nullptr;
     bool alpha = false;
-    if (bytes.empty() || !decodePng(bytes.data(), bytes.size(), &pixels, &frame.width, &frame.height, &alpha) ||
-        alpha) {
+    if (bytes.empty() ||
+        !decodePng(bytes.data(), bytes.size(), &pixels, &frame.width, &frame.height, &alpha) || alpha) {
         free(pixels);
         return Frame();
     }
@@ -61,7 +61,8 @@ std::string frameFile(const char* time) {
 std::string renderAt(const std::string& size) {
     char folder[] = "/tmp/kestrane-native-XXXXXX";
     if (!mkdtemp(folder)) return "";
-    std::string command = std::string("cd '") + KESTRANE_SOURCE_DIR + "' && '" + kRenderer + "' --size " + size;
+    std::string command =
+        std::string("cd '") + KESTRANE_SOURCE_DIR + "' && '" + kRenderer + "' --size " + size;
     for (const char* t : kTimes) command += std::string(" --time ") + t;
     command += std::string(" --out '") + folder + "' >/dev/null 2>&1";
     if (system(command.c_str()) != 0) return "";
@@ -92,7 +93,8 @@ long steepSteps(const Frame& f) {
         for (unsigned x = 0; x + 1 < f.width; ++x) {
             const unsigned char* p = f.at(x, y);
             const unsigned char* q = f.at(x + 1, y);
-            if (std::abs(p[0] - q[0]) > 64 || std::abs(p[1] - q[1]) > 64 || std::abs(p[2] - q[2]) > 64) ++steps;
+            if (std::abs(p[0] - q[0]) > 64 || std::abs(p[1] - q[1]) > 64 || std::abs(p[2] - q[2]) > 64)
+                ++steps;
         }
     }
     return steps;
@@ -119,7 +121,7 @@ TEST(PictureRect, LargestCentredFourByThreeRectangle) {
     EXPECT_EQ(p.x, 480);
     EXPECT_EQ(p.width, 2880);
     EXPECT_EQ(p.height, 2160);
-    EXPECT_EQ(p.region, 1843);  // 1843.2
+    EXPECT_EQ(p.region, 1843);     // 1843.2
     p = fitPictureRect(600, 900);  // bars above and below
     EXPECT_EQ(p.x, 0);
     EXPECT_EQ(p.y, 225);
@@ -225,8 +227,8 @@ TEST(NativeSize, DoubleSizeFramesAveragedDownMatchTheNativeFramesAndAreSharper) 
         const double mean = absoluteSum / (800.0 * 600.0 * 3.0);
         const double share = double(within) / (800.0 * 600.0);
         const long aSteps = steepSteps(a), bSteps = steepSteps(b);
-        printf("%6s s: mean difference %.3f levels, %.2f %% within 16 levels, steep steps %ld -> %ld\n", t, mean,
-               share * 100.0, aSteps, bSteps);
+        printf("%6s s: mean difference %.3f levels, %.2f %% within 16 levels, steep steps %ld -> %ld\n", t,
+               mean, share * 100.0, aSteps, bSteps);
         EXPECT_LE(mean, 2.0) << "at " << t << " s";
         EXPECT_GE(share, 0.93) << "at " << t << " s";
         EXPECT_GE(double(bSteps), 1.1 * double(aSteps)) << "at " << t << " s: no sharper than 800x600";
@@ -249,12 +251,15 @@ TEST(NativeSize, WideFramesHaveBlackPillarsAndThePictureBetween) {
         for (unsigned y = 0; y < 1080; ++y) {
             for (unsigned x = 0; x < 240; ++x) {
                 ASSERT_TRUE(isBlack(f.at(x, y))) << "left pillar at " << x << "," << y << ", " << t << " s";
-                ASSERT_TRUE(isBlack(f.at(1919 - x, y))) << "right pillar at " << 1919 - x << "," << y << ", " << t;
+                ASSERT_TRUE(isBlack(f.at(1919 - x, y)))
+                    << "right pillar at " << 1919 - x << "," << y << ", " << t;
             }
             for (unsigned x = 240; x < 1680; ++x) {
                 const bool bar = y < 144 || y >= 936;
-                if (bar) ASSERT_TRUE(isBlack(f.at(x, y))) << "letterbox at " << x << "," << y << ", " << t << " s";
-                else if (!isBlack(f.at(x, y))) ++lit;
+                if (bar)
+                    ASSERT_TRUE(isBlack(f.at(x, y))) << "letterbox at " << x << "," << y << ", " << t << " s";
+                else if (!isBlack(f.at(x, y)))
+                    ++lit;
             }
         }
         if (std::string(t) == "10") {

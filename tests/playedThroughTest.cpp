@@ -143,6 +143,7 @@ TEST(PlayedThrough, DrawableOfAnotherSizeIsRefused) {
     testing::internal::CaptureStderr();
     EXPECT_FALSE(offlineDrawableIs(1600, 1200));
     const std::string said = testing::internal::GetCapturedStderr();
-    EXPECT_NE(said.find("asked for 1600x1200 frames, the GL window gives 800x600"), std::string::npos) << said;
+    EXPECT_NE(said.find("asked for 1600x1200 frames, the GL window gives 800x600"), std::string::npos)
+        << said;
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
 }

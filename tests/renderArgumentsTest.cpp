@@ -116,7 +116,9 @@ TEST(RenderArguments, RequestsOfEachMode) {
     EXPECT_EQ(r.timesMs, (std::vector<long long>{66500, 10000}));
     EXPECT_EQ(r.rate.numerator, 60);
     EXPECT_EQ(r.out, "/tmp/f");
-    ASSERT_EQ(parse({"--from", "0", "--to", "203", "--fps", "30000/1001", "--size", "801x601", "--out", "d"}, &r), 0);
+    ASSERT_EQ(
+        parse({"--from", "0", "--to", "203", "--fps", "30000/1001", "--size", "801x601", "--out", "d"}, &r),
+        0);
     EXPECT_EQ(r.mode, RenderMode::Sequence);
     EXPECT_EQ(r.toMs, 203000);
     EXPECT_EQ(r.rate.denominator, 1001);

@@ -56,8 +56,7 @@ void checkTablesInFreshProcess() {
     checkOneStartUp(reference);
     const Vec3 p0 = scatterPoints[0], p1 = scatterPoints[1], d0 = scatterDirections[0];
     check(p0.x == 8.0f && p0.y == -4.0f && p0.z == 4.5f, "first point is not (8, -4, 4.5)", 0);
-    check(p1.x == -12.5f && p1.y == -3.0f && p1.z == -0.5f, "second point is not (-12.5, -3, -0.5)",
-          1);
+    check(p1.x == -12.5f && p1.y == -3.0f && p1.z == -0.5f, "second point is not (-12.5, -3, -0.5)", 1);
     check(std::fabs(d0.x - 0.1527f) < 1e-4f && std::fabs(d0.y - 0.5599f) < 1e-4f &&
               std::fabs(d0.z + 0.8144f) < 1e-4f,
           "first direction is not (3, 11, -16) normalised", 0);

@@ -25,8 +25,8 @@ int renderAt(double t) {
     GLfloat c[4];
     glGetFloatv(GL_COLOR_CLEAR_VALUE, c);
     if (c[0] == r && c[1] == g && c[2] == b && c[3] == a) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "clear colour (" << c[0] << ", " << c[1] << ", " << c[2] << ", "
-                                         << c[3] << ")";
+    return ::testing::AssertionFailure()
+           << "clear colour (" << c[0] << ", " << c[1] << ", " << c[2] << ", " << c[3] << ")";
 }
 
 ::testing::AssertionResult fogRangeIs(float start, float end) {

@@ -385,11 +385,13 @@ TEST(SpriteKnots, SceneWithoutTheDepthTestDrawsTheSamePicture) {
     };
     // The three knots drawn one by one with the depth test on, as the director's state has it.
     glEnable(GL_DEPTH_TEST);
-    drawSceneFrame([] {
-        drawSpriteKnot(5.0f, 8.0f, 15.0f, texDotSprite);
-        drawSpriteKnot(8.0f, 5.0f, 18.0f, texDotSprite2);
-        drawSpriteKnot(10.0f, 6.0f, 12.0f, texDotSprite3);
-    }, 139.0f);
+    drawSceneFrame(
+        [] {
+            drawSpriteKnot(5.0f, 8.0f, 15.0f, texDotSprite);
+            drawSpriteKnot(8.0f, 5.0f, 18.0f, texDotSprite2);
+            drawSpriteKnot(10.0f, 6.0f, 12.0f, texDotSprite3);
+        },
+        139.0f);
     const std::vector<unsigned char> tested = region();
     drawSceneFrame(drawKnotsScene, 139.0f);
     EXPECT_TRUE(region() == tested);
@@ -502,7 +504,7 @@ TEST(SwayingSprites, SizesAreFixedPerSpriteBetweenHalfAndTwoAndAHalf) {
         low = std::min(low, swayingSpriteHalfSize(i));
         high = std::max(high, swayingSpriteHalfSize(i));
     }
-    EXPECT_NEAR(low, 0.50001f, 1e-5f);  // sprite 11: sin 11 = -0.99999
+    EXPECT_NEAR(low, 0.50001f, 1e-5f);   // sprite 11: sin 11 = -0.99999
     EXPECT_NEAR(high, 2.49991f, 1e-5f);  // sprite 33: sin 33 = 0.99991
     EXPECT_FLOAT_EQ(swayingSpriteHalfSize(0), 1.5f);
 }

@@ -119,9 +119,9 @@ TEST(ScreenPass, CopyFollowsThePictureRectangle) {
         glReadPixels(x, y, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
         return (rgb[0] << 16) | (rgb[1] << 8) | rgb[2];
     };
-    EXPECT_EQ(pixel(0, 150), 0);           // left pillar
+    EXPECT_EQ(pixel(0, 150), 0);  // left pillar
     EXPECT_EQ(pixel(119, 299), 0);
-    EXPECT_EQ(pixel(639, 0), 0);           // right pillar
+    EXPECT_EQ(pixel(639, 0), 0);  // right pillar
     EXPECT_EQ(pixel(520, 150), 0);
     for (int x : {120, 320, 519}) {
         for (int y : {0, 150, 299}) EXPECT_EQ(pixel(x, y), 0x00ff00) << x << "," << y;  // all green

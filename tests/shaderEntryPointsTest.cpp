@@ -175,7 +175,7 @@ TEST_F(InjectedEntryPoints, ExtensionTestIsAPlainSubstringSearch) {
     EXPECT_TRUE(hasExtension("GL_ARB_vertex_shader"));
     EXPECT_TRUE(hasExtension("ARB_vertex"));
     EXPECT_FALSE(hasExtension("GL_ARB_fragment_shader"));  // only a shorter name is there
-    extensionString = nullptr;  // a core-profile context has no extension string
+    extensionString = nullptr;                             // a core-profile context has no extension string
     EXPECT_FALSE(hasExtension("GL_ARB_vertex_shader"));
 }
 

@@ -20,7 +20,7 @@ namespace {
 
 const char* const kMusicPath = KESTRANE_SOURCE_DIR "/data/music/ivo_marenk_-_kestrane.mp3";
 const char* const kGenerator = KESTRANE_BINARY_DIR "/tools/music/kestrane-music";
-const double kFlashes[13] = {87.025, 87.924, 88.073, 89.425, 90.324, 90.494, 96.625,
+const double kFlashes[13] = {87.025, 87.924, 88.073, 89.425, 90.324,  90.494, 96.625,
                              97.525, 97.695, 99.024, 99.924, 100.094, 100.824};
 
 std::vector<unsigned char> readFile(const std::string& path) {
@@ -39,8 +39,8 @@ struct Decoded {
     long frames = 0;
     int rate = 0;
     int channels = 0;
-    std::vector<int16_t> pcm;   // interleaved stereo
-    std::vector<float> mono;    // (L + R) / 2, -1..1
+    std::vector<int16_t> pcm;  // interleaved stereo
+    std::vector<float> mono;   // (L + R) / 2, -1..1
 };
 
 // Decoded once for the whole file of tests.

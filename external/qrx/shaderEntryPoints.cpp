@@ -39,9 +39,7 @@ bool glContextIsCurrent() {
 
 namespace {
 
-const char* driverExtensionString() {
-    return reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
-}
+const char* driverExtensionString() { return reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS)); }
 
 ProcAddressLookup procAddressLookup = platformGetProcAddress;
 ExtensionStringSource extensionStringSource = driverExtensionString;

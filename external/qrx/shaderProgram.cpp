@@ -40,8 +40,7 @@ ShaderProgram::~ShaderProgram() {
 void ShaderProgram::attachUnit(ShaderUnit* unit) {
     if (!shaderEntryPointsReady || !unit) return;
     if (!unit->compiled) {
-        printf(
-            "**warning** please compile program before adding object! trying to compile now...\n");
+        printf("**warning** please compile program before adding object! trying to compile now...\n");
         if (!unit->compileUnit()) {
             printf("...compile ERROR!\n");
             return;

@@ -9,8 +9,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 // Stops the process with a message naming the promise that did not hold.
-#define FUZZ_CHECK(condition)                                                              \
-    do {                                                                                   \
-        if (!(condition)) fuzzCheckFailed(#condition, __FILE__, __LINE__);                 \
+#define FUZZ_CHECK(condition)                                              \
+    do {                                                                   \
+        if (!(condition)) fuzzCheckFailed(#condition, __FILE__, __LINE__); \
     } while (0)
 [[noreturn]] void fuzzCheckFailed(const char* condition, const char* file, int line);

@@ -296,8 +296,9 @@ int parseAvOffset(std::vector<const char*> args, AvOffsetOptions* options, std::
 
 // The arguments scripts/avOffset passes, with one of them replaced.
 std::vector<const char*> avOffsetArgs(size_t index = 0, const char* value = nullptr) {
-    std::vector<const char*> args = {"f.gray", "800", "48", "t.txt", "s.raw", "0.021000",
-                                     "1765170000.5:1765170043.25", "m.mp3", "off", "552", "-3.50", "15"};
+    std::vector<const char*> args = {
+        "f.gray", "800", "48",  "t.txt", "s.raw", "0.021000", "1765170000.5:1765170043.25",
+        "m.mp3",  "off", "552", "-3.50", "15"};
     if (value) args[index] = value;
     return args;
 }
@@ -334,10 +335,18 @@ TEST(AvOffsetArguments, BadNumbersAndCountsExitTwoNamingTheArgument) {
         const char* value;
         const char* named;
     } bad[] = {
-        {1, "abc", "WIDTH 'abc'"},       {1, "800px", "WIDTH '800px'"},     {1, "0", "WIDTH '0'"},
-        {2, "-48", "HEIGHT '-48'"},       {5, "N/A", "SOUND_START 'N/A'"},  {5, "", "SOUND_START ''"},
-        {6, "5:3", "SPLIT[:RESUME] '5:3'"}, {6, "5:", "SPLIT[:RESUME] '5:'"}, {6, "x", "SPLIT[:RESUME] 'x'"},
-        {9, "1.5", "TOP '1.5'"},          {10, "nan", "SHOWN_LATE_MS 'nan'"}, {11, "0", "CLICKS '0'"},
+        {1, "abc", "WIDTH 'abc'"},
+        {1, "800px", "WIDTH '800px'"},
+        {1, "0", "WIDTH '0'"},
+        {2, "-48", "HEIGHT '-48'"},
+        {5, "N/A", "SOUND_START 'N/A'"},
+        {5, "", "SOUND_START ''"},
+        {6, "5:3", "SPLIT[:RESUME] '5:3'"},
+        {6, "5:", "SPLIT[:RESUME] '5:'"},
+        {6, "x", "SPLIT[:RESUME] 'x'"},
+        {9, "1.5", "TOP '1.5'"},
+        {10, "nan", "SHOWN_LATE_MS 'nan'"},
+        {11, "0", "CLICKS '0'"},
         {11, "15x", "CLICKS '15x'"},
     };
     for (const auto& b : bad) {
@@ -349,6 +358,7 @@ TEST(AvOffsetArguments, BadNumbersAndCountsExitTwoNamingTheArgument) {
         std::vector<const char*> args = avOffsetArgs();
         args.resize(count, "1");
         EXPECT_EQ(parseAvOffset(args, &o, &said), 2) << count;
-        EXPECT_NE(said.find("expected 10 to 12 arguments, got " + std::to_string(count)), std::string::npos) << said;
+        EXPECT_NE(said.find("expected 10 to 12 arguments, got " + std::to_string(count)), std::string::npos)
+            << said;
     }
 }

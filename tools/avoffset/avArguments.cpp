@@ -46,15 +46,19 @@ int parseAvOffsetArguments(int argc, char** argv, AvOffsetOptions* o) {
     o->music = argv[8];
     o->referenceDir = argv[9];
     if (!wholeArgument(argv[2], 1, 16384, &o->width))
-        return refuseArgument(kProgram, "WIDTH", argv[2], "pixels, a whole number from 1 to 16384", kAvOffsetUsage);
+        return refuseArgument(kProgram, "WIDTH", argv[2], "pixels, a whole number from 1 to 16384",
+                              kAvOffsetUsage);
     if (!wholeArgument(argv[3], 1, 16384, &o->height))
-        return refuseArgument(kProgram, "HEIGHT", argv[3], "rows, a whole number from 1 to 16384", kAvOffsetUsage);
+        return refuseArgument(kProgram, "HEIGHT", argv[3], "rows, a whole number from 1 to 16384",
+                              kAvOffsetUsage);
     if (!parseDecimalArgument(argv[6], -1e12, 1e12, &o->soundStart))
         return refuseArgument(kProgram, "SOUND_START", argv[6], kSeconds, kAvOffsetUsage);
     if (!splitArgument(argv[7], &o->split, &o->resume))
-        return refuseArgument(kProgram, "SPLIT[:RESUME]", argv[7], "seconds, RESUME after SPLIT", kAvOffsetUsage);
+        return refuseArgument(kProgram, "SPLIT[:RESUME]", argv[7], "seconds, RESUME after SPLIT",
+                              kAvOffsetUsage);
     if (!wholeArgument(argv[10], 0, 65536, &o->top))
-        return refuseArgument(kProgram, "TOP", argv[10], "a row, a whole number from 0 to 65536", kAvOffsetUsage);
+        return refuseArgument(kProgram, "TOP", argv[10], "a row, a whole number from 0 to 65536",
+                              kAvOffsetUsage);
     if (argc > 11) {
         double ms = 0;
         if (!parseDecimalArgument(argv[11], -10000, 10000, &ms))

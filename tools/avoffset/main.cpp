@@ -30,7 +30,7 @@
 namespace {
 
 const int kRate = kSampleRate;  // the music's, and the recording's
-const double kSpeed = 190.0;  // scroller units per second, one per screen pixel at 800x600
+const double kSpeed = 190.0;    // scroller units per second, one per screen pixel at 800x600
 const int kFirstReference = 169, kLastReference = 182;
 // The recorder's skew is searched over +-2 s: ffmpeg's pulse timestamps were seen 99 to 643 ms off.
 const double kSkewRange = 2.0;
@@ -254,14 +254,15 @@ double soundTimeOfFrame(const Recording& r, const Options& o, const std::vector<
 
 // The music time frame i's scroller shows, searched within 0.7 s of soundTime against the nearest
 // whole-second reference; false when the scroller is no clear match.
-bool pictureTimeOfFrame(const Recording& r, const Options& o, const std::vector<GrayImage>& references, size_t i,
-                        double soundTime, double* pictureTime) {
+bool pictureTimeOfFrame(const Recording& r, const Options& o, const std::vector<GrayImage>& references,
+                        size_t i, double soundTime, double* pictureTime) {
     int nearest = std::clamp(int(std::lround(soundTime)), kFirstReference, kLastReference);
     // Picture times within 0.7 s of the sound's: shift = -(T - T0) * speed.
     int lo = int(std::floor(-(soundTime + 0.7 - nearest) * kSpeed));
     int hi = int(std::ceil(-(soundTime - 0.7 - nearest) * kSpeed));
     double shift = 0, match = 0;
-    if (!scrollerShift(frameAt(r, o, i), references[size_t(nearest - kFirstReference)], lo, hi, &shift, &match) ||
+    if (!scrollerShift(frameAt(r, o, i), references[size_t(nearest - kFirstReference)], lo, hi, &shift,
+                       &match) ||
         match < 0.9) {
         return false;
     }

@@ -6,8 +6,8 @@
 #include <png.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cerrno>
+#include <cmath>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -15,8 +15,8 @@
 namespace {
 
 // One horizontal box pass of width 2 * radius + 1 over every row; wrap or zero outside.
-void boxPassRows(const std::vector<float>& in, std::vector<float>& out, int width, int height,
-                 int radius, bool wrap) {
+void boxPassRows(const std::vector<float>& in, std::vector<float>& out, int width, int height, int radius,
+                 bool wrap) {
     const float scale = 1.0f / static_cast<float>(2 * radius + 1);
     auto sample = [&](const float* row, int x) -> float {
         if (x >= 0 && x < width) return row[x];
@@ -67,8 +67,7 @@ void onPngError(png_structp png, png_const_charp message) {
 void onPngWarning(png_structp, png_const_charp) {}
 
 // Encodes rows into an open file; false with a message on a libpng error.
-bool encodePng(std::FILE* file, const Image& image, const std::vector<png_byte>& bytes,
-               std::string& error) {
+bool encodePng(std::FILE* file, const Image& image, const std::vector<png_byte>& bytes, std::string& error) {
     PngErrorSink sink;
     sink.message[0] = '\0';
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &sink, onPngError, onPngWarning);
@@ -93,8 +92,7 @@ bool encodePng(std::FILE* file, const Image& image, const std::vector<png_byte>&
         return false;
     }
     png_init_io(png, file);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(image.width),
-                 static_cast<png_uint_32>(image.height), 8,
+    png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), 8,
                  image.hasAlpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_compression_level(png, 6);

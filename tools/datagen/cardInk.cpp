@@ -51,8 +51,7 @@ CardPair composeCard(const CardInk& ink, float haloSigma) {
             if (alpha > 0.0f) {
                 light = light * (1.0f / alpha);
                 setPixel(pair.picture, x, y,
-                         {std::min(1.0f, light.r), std::min(1.0f, light.g), std::min(1.0f, light.b)},
-                         alpha);
+                         {std::min(1.0f, light.r), std::min(1.0f, light.g), std::min(1.0f, light.b)}, alpha);
             }
             setPixel(pair.mask, x, y, mixRgb({1, 1, 1}, maskDark, 0.92f * h), 1.0f);
         }

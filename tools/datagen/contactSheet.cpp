@@ -24,7 +24,8 @@ const double margin = 40.0;
 void setColour(cairo_t* cr, Rgb c, double alpha = 1.0) { cairo_set_source_rgba(cr, c.r, c.g, c.b, alpha); }
 
 void setFace(cairo_t* cr, const char* family, bool bold, double size) {
-    cairo_select_font_face(cr, family, CAIRO_FONT_SLANT_NORMAL, bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_select_font_face(cr, family, CAIRO_FONT_SLANT_NORMAL,
+                           bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr, size);
 }
 
@@ -44,9 +45,10 @@ double flowTiles(std::vector<Tile>& tiles, double top, double thumbHeight) {
     const double gap = 18.0, caption = 40.0;
     double x = margin, y = top;
     for (Tile& tile : tiles) {
-        const double aspect = tile.picture ? static_cast<double>(cairo_image_surface_get_width(tile.picture)) /
-                                                 cairo_image_surface_get_height(tile.picture)
-                                           : 1.0;
+        const double aspect = tile.picture
+                                  ? static_cast<double>(cairo_image_surface_get_width(tile.picture)) /
+                                        cairo_image_surface_get_height(tile.picture)
+                                  : 1.0;
         double width = thumbHeight * aspect, height = thumbHeight;
         const double room = sheetWidth - 2.0 * margin;
         if (width > room) {
@@ -72,7 +74,8 @@ void drawTile(cairo_t* cr, const Tile& tile) {
     cairo_fill(cr);
     std::string kind = "unreadable";
     if (tile.picture) {
-        const int w = cairo_image_surface_get_width(tile.picture), h = cairo_image_surface_get_height(tile.picture);
+        const int w = cairo_image_surface_get_width(tile.picture),
+                  h = cairo_image_surface_get_height(tile.picture);
         const bool alpha = cairo_image_surface_get_format(tile.picture) == CAIRO_FORMAT_ARGB32;
         kind = std::to_string(w) + "x" + std::to_string(h) + (alpha ? "  RGBA" : "  RGB");
         cairo_save(cr);
@@ -80,7 +83,8 @@ void drawTile(cairo_t* cr, const Tile& tile) {
         cairo_scale(cr, tile.width / w, tile.height / h);
         cairo_set_source_surface(cr, tile.picture, 0, 0);
         // Enlarged pictures keep their texels, as the demo's nearest filtering shows them.
-        cairo_pattern_set_filter(cairo_get_source(cr), tile.width > w ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD);
+        cairo_pattern_set_filter(cairo_get_source(cr),
+                                 tile.width > w ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD);
         cairo_paint(cr);
         cairo_restore(cr);
     }
@@ -104,7 +108,8 @@ double sectionTitle(cairo_t* cr, double y, const char* title, bool draw) {
         cairo_text_extents_t extents;
         cairo_text_extents(cr, title, &extents);
         setColour(cr, palette::indigo);
-        cairo_rectangle(cr, margin + extents.x_advance + 16.0, y + 10.0, sheetWidth - 2 * margin - extents.x_advance - 16.0, 1.0);
+        cairo_rectangle(cr, margin + extents.x_advance + 16.0, y + 10.0,
+                        sheetWidth - 2 * margin - extents.x_advance - 16.0, 1.0);
         cairo_fill(cr);
     }
     return y + 34.0;
@@ -166,8 +171,10 @@ bool drawModel(cairo_t* cr, const std::string& modelPath, cairo_surface_t* glow,
             const double* a = &q[3 * t.v[0]];
             const double* b = &q[3 * t.v[1]];
             const double* c = &q[3 * t.v[2]];
-            const double e1[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]}, e2[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
-            const double n[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2], e1[0] * e2[1] - e1[1] * e2[0]};
+            const double e1[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]},
+                         e2[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+            const double n[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2],
+                                 e1[0] * e2[1] - e1[1] * e2[0]};
             for (int corner : t.v)
                 for (int c3 = 0; c3 < 3; ++c3) normals[3 * corner + c3] += n[c3];
             t.depth = a[2] + b[2] + c[2];
@@ -175,7 +182,8 @@ bool drawModel(cairo_t* cr, const std::string& modelPath, cairo_surface_t* glow,
         }
     }
     stats.triangles = static_cast<int>(triangles.size());
-    std::sort(triangles.begin(), triangles.end(), [](const Triangle& l, const Triangle& r) { return l.depth < r.depth; });
+    std::sort(triangles.begin(), triangles.end(),
+              [](const Triangle& l, const Triangle& r) { return l.depth < r.depth; });
     cairo_surface_flush(glow);
     const unsigned char* texels = cairo_image_surface_get_data(glow);
     const int gw = cairo_image_surface_get_width(glow), gh = cairo_image_surface_get_height(glow);
@@ -191,16 +199,20 @@ bool drawModel(cairo_t* cr, const std::string& modelPath, cairo_surface_t* glow,
             const double* v = &q[3 * t.v[k]];
             px[k] = cx + v[0] * scale;
             py[k] = cy - v[1] * scale;
-            if (k == 0) cairo_mesh_pattern_move_to(patch, px[k], py[k]);
-            else cairo_mesh_pattern_line_to(patch, px[k], py[k]);
+            if (k == 0)
+                cairo_mesh_pattern_move_to(patch, px[k], py[k]);
+            else
+                cairo_mesh_pattern_line_to(patch, px[k], py[k]);
         }
         for (int k = 0; k < 3; ++k) {
             const double* n = &normals[3 * t.v[k]];
             const double len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
             const double s = 0.5 + 0.5 * n[0] / len, u = 0.5 + 0.5 * n[1] / len;
-            const int tx = std::min(gw - 1, static_cast<int>(s * gw)), ty = std::min(gh - 1, static_cast<int>(u * gh));
+            const int tx = std::min(gw - 1, static_cast<int>(s * gw)),
+                      ty = std::min(gh - 1, static_cast<int>(u * gh));
             const uint32_t texel = *reinterpret_cast<const uint32_t*>(texels + ty * stride + tx * 4);
-            cairo_mesh_pattern_set_corner_color_rgb(patch, static_cast<unsigned>(k), ((texel >> 16) & 255) / 255.0,
+            cairo_mesh_pattern_set_corner_color_rgb(patch, static_cast<unsigned>(k),
+                                                    ((texel >> 16) & 255) / 255.0,
                                                     ((texel >> 8) & 255) / 255.0, (texel & 255) / 255.0);
         }
         cairo_mesh_pattern_end_patch(patch);
@@ -217,8 +229,9 @@ bool drawModel(cairo_t* cr, const std::string& modelPath, cairo_surface_t* glow,
 }
 
 // Lays out (draw false) or draws (draw true) the whole sheet; returns its height.
-double composeSheet(cairo_t* cr, std::vector<Tile>& scene, std::vector<Tile>& intro, std::vector<Tile>& overlays,
-                    const std::string& modelPath, cairo_surface_t* glow, bool draw, std::string& error) {
+double composeSheet(cairo_t* cr, std::vector<Tile>& scene, std::vector<Tile>& intro,
+                    std::vector<Tile>& overlays, const std::string& modelPath, cairo_surface_t* glow,
+                    bool draw, std::string& error) {
     double y = margin;
     if (draw) {
         setFace(cr, "DejaVu Sans", true, 44.0);
@@ -229,9 +242,10 @@ double composeSheet(cairo_t* cr, std::vector<Tile>& scene, std::vector<Tile>& in
         showText(cr, margin + 236.0, y + 38.0, "pictures and model  \xc2\xb7  generated by kestrane-datagen");
         setFace(cr, "DejaVu Serif", false, 15.0);
         setColour(cr, palette::cream, 0.7);
-        showText(cr, margin, y + 70.0,
-                 "pictures with alpha are shown as the light they add over black; masks darken what lies below "
-                 "(white keeps, dark cuts); billboard sprites are stored upside down");
+        showText(
+            cr, margin, y + 70.0,
+            "pictures with alpha are shown as the light they add over black; masks darken what lies below "
+            "(white keeps, dark cuts); billboard sprites are stored upside down");
     }
     y += 100.0;
     y = sectionTitle(cr, y, "SCENE TEXTURES, SPRITES AND FONT", draw);
@@ -249,7 +263,8 @@ double composeSheet(cairo_t* cr, std::vector<Tile>& scene, std::vector<Tile>& in
         cairo_rectangle(cr, margin, y, modelSize * 1.4, modelSize);
         cairo_fill(cr);
         ModelStats stats;
-        if (!glow || !drawModel(cr, modelPath, glow, margin + modelSize * 0.7, y + modelSize * 0.5, 40.0, stats)) {
+        if (!glow ||
+            !drawModel(cr, modelPath, glow, margin + modelSize * 0.7, y + modelSize * 0.5, 40.0, stats)) {
             error = "cannot read " + modelPath + " or particle.png";
             return -1.0;
         }
@@ -270,18 +285,21 @@ bool writeContactSheet(const std::string& texturesDir, const std::vector<SheetEn
                        const std::string& modelPath, const std::string& sheetPath, std::string& error) {
     std::vector<Tile> scene, intro, overlays;
     for (const SheetEntry& entry : entries) {
-        cairo_surface_t* picture = cairo_image_surface_create_from_png((texturesDir + "/" + entry.name).c_str());
+        cairo_surface_t* picture =
+            cairo_image_surface_create_from_png((texturesDir + "/" + entry.name).c_str());
         if (cairo_surface_status(picture) != CAIRO_STATUS_SUCCESS) {
             cairo_surface_destroy(picture);
             picture = nullptr;
         }
         Tile tile{entry.name, picture, 0, 0, 0, 0};
         const std::string& n = entry.name;
-        if (n.rfind("intro/", 0) == 0) intro.push_back(tile);
+        if (n.rfind("intro/", 0) == 0)
+            intro.push_back(tile);
         else if (n.find("keep") == 0 || n.find("meanwhile") == 0 || n.find("kestrane") != std::string::npos ||
                  n.find("logo") != std::string::npos || n.find("scroller") == 0 || n == "overlay.png")
             overlays.push_back(tile);
-        else scene.push_back(tile);
+        else
+            scene.push_back(tile);
     }
     cairo_surface_t* glow = cairo_image_surface_create_from_png((texturesDir + "/particle.png").c_str());
     if (cairo_surface_status(glow) != CAIRO_STATUS_SUCCESS) {
@@ -290,7 +308,8 @@ bool writeContactSheet(const std::string& texturesDir, const std::vector<SheetEn
     }
 
     const double height = composeSheet(nullptr, scene, intro, overlays, modelPath, glow, false, error);
-    cairo_surface_t* sheet = cairo_image_surface_create(CAIRO_FORMAT_RGB24, sheetWidth, static_cast<int>(height));
+    cairo_surface_t* sheet =
+        cairo_image_surface_create(CAIRO_FORMAT_RGB24, sheetWidth, static_cast<int>(height));
     cairo_t* cr = cairo_create(sheet);
     setColour(cr, palette::night);
     cairo_paint(cr);

@@ -15,5 +15,4 @@ struct SheetEntry {
 // Lays out every listed picture (read back from texturesDir) with its name, size and kind, plus
 // a small rendering of the model, into one PNG. False with a reason.
 bool writeContactSheet(const std::string& texturesDir, const std::vector<SheetEntry>& entries,
-                       const std::string& modelPath, const std::string& sheetPath,
-                       std::string& error);
+                       const std::string& modelPath, const std::string& sheetPath, std::string& error);

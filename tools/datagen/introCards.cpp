@@ -58,10 +58,10 @@ void drawHero(CardInk& ink, const IntroCard& card) {
     const float labelWidth = measureText(face2, card.label).advance;
     drawText(ink.accent, face2, card.label, centreX, labelBaseline, Align::centre);
     const float ruleY = labelBaseline - 8.0f, gap = 22.0f, rule = 56.0f;
-    fillBox(ink.accent, centreX - labelWidth * 0.5f - gap - rule, ruleY,
-            centreX - labelWidth * 0.5f - gap, ruleY + 2.0f);
-    fillBox(ink.accent, centreX + labelWidth * 0.5f + gap, ruleY,
-            centreX + labelWidth * 0.5f + gap + rule, ruleY + 2.0f);
+    fillBox(ink.accent, centreX - labelWidth * 0.5f - gap - rule, ruleY, centreX - labelWidth * 0.5f - gap,
+            ruleY + 2.0f);
+    fillBox(ink.accent, centreX + labelWidth * 0.5f + gap, ruleY, centreX + labelWidth * 0.5f + gap + rule,
+            ruleY + 2.0f);
 }
 
 // Role above, credit line below, set flush to the left or right margin in the lower third.
@@ -99,10 +99,18 @@ bool makeIntroCards(const PictureSink& sink) {
         const IntroCard& card = introCards[i];
         CardInk ink = makeCardInk(cardWidth, cardHeight);
         switch (card.layout) {
-            case Layout::hero: drawHero(ink, card); break;
-            case Layout::creditLeft: drawCredit(ink, card, false); break;
-            case Layout::creditRight: drawCredit(ink, card, true); break;
-            case Layout::mood: drawMood(ink, card); break;
+        case Layout::hero:
+            drawHero(ink, card);
+            break;
+        case Layout::creditLeft:
+            drawCredit(ink, card, false);
+            break;
+        case Layout::creditRight:
+            drawCredit(ink, card, true);
+            break;
+        case Layout::mood:
+            drawMood(ink, card);
+            break;
         }
         const CardPair pair = composeCard(ink, 30.0f);
         char name[64];

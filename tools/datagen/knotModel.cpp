@@ -25,7 +25,9 @@ Point operator+(Point a, Point b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
 Point operator-(Point a, Point b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
 Point operator*(Point a, double k) { return {a.x * k, a.y * k, a.z * k}; }
 double dot(Point a, Point b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-Point cross(Point a, Point b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
+Point cross(Point a, Point b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
 double length(Point a) { return std::sqrt(dot(a, a)); }
 Point unit(Point a) { return a * (1.0 / length(a)); }
 
@@ -59,7 +61,8 @@ Mesh buildRings() {
         const Point previous = frameNormals[i - 1];
         const Point tangent = tangents[i % ringCount];
         const Point projected = unit(previous - tangent * dot(previous, tangent));
-        if (i < ringCount) frameNormals[i] = projected;
+        if (i < ringCount)
+            frameNormals[i] = projected;
         else {
             // Angle from the transported normal back to the first ring's normal, about the tangent.
             const Point first = frameNormals[0];
@@ -102,7 +105,8 @@ std::vector<Face> buildFaces(const Mesh& mesh) {
     std::vector<Face> faces;
     for (int i = 0; i < ringCount; ++i) {
         for (int j = 0; j < sideCount; ++j) {
-            const int v[4] = {vertexIndex(i, j), vertexIndex(i, j + 1), vertexIndex(i + 1, j + 1), vertexIndex(i + 1, j)};
+            const int v[4] = {vertexIndex(i, j), vertexIndex(i, j + 1), vertexIndex(i + 1, j + 1),
+                              vertexIndex(i + 1, j)};
             const int tc[4] = {i * (sideCount + 1) + j, i * (sideCount + 1) + j + 1,
                                (i + 1) * (sideCount + 1) + j + 1, (i + 1) * (sideCount + 1) + j};
             const Point p0 = mesh.positions[v[0]], p1 = mesh.positions[v[1]];
@@ -130,7 +134,8 @@ void computeNormals(Mesh& mesh, const std::vector<Face>& faces) {
     for (const Face& face : faces) {
         for (int k = 1; k + 1 < face.count; ++k) {
             const Point p0 = mesh.positions[face.vertex[0]];
-            const Point n = cross(mesh.positions[face.vertex[k]] - p0, mesh.positions[face.vertex[k + 1]] - p0);
+            const Point n =
+                cross(mesh.positions[face.vertex[k]] - p0, mesh.positions[face.vertex[k + 1]] - p0);
             for (int c : {0, k, k + 1}) mesh.normals[face.vertex[c]] = mesh.normals[face.vertex[c]] + n;
         }
     }
@@ -147,13 +152,17 @@ bool writeKnotModel(const std::string& path, std::string& error) {
     std::string text;
     char line[160];
     auto append = [&](int written) { text.append(line, static_cast<size_t>(written)); };
-    append(std::snprintf(line, sizeof line, "# kestrane model: a trefoil knot tube\n# %zu vertices, %zu faces\n",
+    append(std::snprintf(line, sizeof line,
+                         "# kestrane model: a trefoil knot tube\n# %zu vertices, %zu faces\n",
                          mesh.positions.size(), faces.size()));
-    for (const Point& p : mesh.positions) append(std::snprintf(line, sizeof line, "v %.5f %.5f %.5f\n", p.x, p.y, p.z));
+    for (const Point& p : mesh.positions)
+        append(std::snprintf(line, sizeof line, "v %.5f %.5f %.5f\n", p.x, p.y, p.z));
     for (int i = 0; i <= ringCount; ++i)
         for (int j = 0; j <= sideCount; ++j)
-            append(std::snprintf(line, sizeof line, "vt %.5f %.5f\n", 6.0 * i / ringCount, 1.0 * j / sideCount));
-    for (const Point& n : mesh.normals) append(std::snprintf(line, sizeof line, "vn %.5f %.5f %.5f\n", n.x, n.y, n.z));
+            append(
+                std::snprintf(line, sizeof line, "vt %.5f %.5f\n", 6.0 * i / ringCount, 1.0 * j / sideCount));
+    for (const Point& n : mesh.normals)
+        append(std::snprintf(line, sizeof line, "vn %.5f %.5f %.5f\n", n.x, n.y, n.z));
 
     // One group per lobe: the knot's three-fold turn splits the rings into three equal runs.
     const int ringsPerLobe = ringCount / 3;
@@ -161,7 +170,8 @@ bool writeKnotModel(const std::string& path, std::string& error) {
         append(std::snprintf(line, sizeof line, "g lobe%d\n", lobe + 1));
         for (const Face& face : faces) {
             int lowestRing = ringCount;
-            for (int c = 0; c < face.count; ++c) lowestRing = std::min(lowestRing, face.texcoord[c] / (sideCount + 1));
+            for (int c = 0; c < face.count; ++c)
+                lowestRing = std::min(lowestRing, face.texcoord[c] / (sideCount + 1));
             if (lowestRing / ringsPerLobe != lobe) continue;
             text += "f";
             for (int c = 0; c < face.count; ++c)

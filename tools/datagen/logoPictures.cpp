@@ -17,7 +17,8 @@ void storeLight(Image& image, int x, int y, Rgb light) {
     const float alpha = std::min(1.0f, std::max({light.r, light.g, light.b}));
     if (alpha <= 0.0f) return;
     const Rgb colour = light * (1.0f / alpha);
-    setPixel(image, x, y, {std::min(1.0f, colour.r), std::min(1.0f, colour.g), std::min(1.0f, colour.b)}, alpha);
+    setPixel(image, x, y, {std::min(1.0f, colour.r), std::min(1.0f, colour.g), std::min(1.0f, colour.b)},
+             alpha);
 }
 
 // "vel" in heavy type filled with a sunset gradient that breaks into thinning slices towards
@@ -30,7 +31,8 @@ Image makeLogo() {
     const TextMetrics metrics = measureText(face, "vel");
     drawText(letters, face, "vel", centreX, baseline, Align::centre);
     Coverage title = makeCoverage(width, height);
-    drawText(title, {"DejaVu Sans Mono", true, 24.0f, 22.0f}, "kestrane", centreX, baseline + 62.0f, Align::centre);
+    drawText(title, {"DejaVu Sans Mono", true, 24.0f, 22.0f}, "kestrane", centreX, baseline + 62.0f,
+             Align::centre);
     Coverage horizon = makeCoverage(width, height);
     fillBox(horizon, 30.0f, baseline + 14.0f, 770.0f, baseline + 16.0f);
     Coverage glow = letters;
@@ -38,8 +40,8 @@ Image makeLogo() {
     Coverage wideGlow = letters;
     blurCoverage(wideGlow, 40.0f, false);
 
-    static const ColourStop fill[] = {{0.0f, palette::cream}, {0.3f, palette::amber},
-                                      {0.65f, palette::coral}, {1.0f, palette::violet}};
+    static const ColourStop fill[] = {
+        {0.0f, palette::cream}, {0.3f, palette::amber}, {0.65f, palette::coral}, {1.0f, palette::violet}};
     const float top = baseline - metrics.top, span = metrics.top;
     Image image = makeImage(width, height, true, {0, 0, 0}, 0.0f);
     for (int y = 0; y < height; ++y) {
@@ -50,11 +52,13 @@ Image makeLogo() {
         const float slice = phase < gapWidth ? 0.0f : 1.0f;
         const Rgb body = sampleGradient(fill, 4, along);
         for (int x = 0; x < width; ++x) {
-            const float fade = smoothStep(30.0f, 200.0f, static_cast<float>(x)) * smoothStep(770.0f, 600.0f, static_cast<float>(x));
+            const float fade = smoothStep(30.0f, 200.0f, static_cast<float>(x)) *
+                               smoothStep(770.0f, 600.0f, static_cast<float>(x));
             const float outside = 1.0f - letters.at(x, y);  // glows only around the letters
-            const Rgb light = body * (letters.at(x, y) * slice) + palette::teal * (0.55f * outside * glow.at(x, y)) +
-                              palette::violet * (0.35f * outside * wideGlow.at(x, y)) +
-                              palette::cream * (0.9f * title.at(x, y)) + palette::teal * (0.8f * fade * horizon.at(x, y));
+            const Rgb light =
+                body * (letters.at(x, y) * slice) + palette::teal * (0.55f * outside * glow.at(x, y)) +
+                palette::violet * (0.35f * outside * wideGlow.at(x, y)) +
+                palette::cream * (0.9f * title.at(x, y)) + palette::teal * (0.8f * fade * horizon.at(x, y));
             storeLight(image, x, y, light);
         }
     }
@@ -70,11 +74,13 @@ void makeScroller(Image& picture, Image& mask) {
     TextStyle face{"DejaVu Sans", true, 96.0f, 1.0f};
     face.size = fitTextSize(face, text, 1880.0f);
     const TextMetrics metrics = measureText(face, text);
-    drawText(ink.main, face, text, width * 0.5f, height * 0.5f + (metrics.top - metrics.bottom) * 0.5f, Align::centre);
+    drawText(ink.main, face, text, width * 0.5f, height * 0.5f + (metrics.top - metrics.bottom) * 0.5f,
+             Align::centre);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const float fx = static_cast<float>(x), fy = static_cast<float>(y);
-            const float ends = smoothStep(0.0f, 90.0f, fx) * smoothStep(static_cast<float>(width), width - 90.0f, fx);
+            const float ends =
+                smoothStep(0.0f, 90.0f, fx) * smoothStep(static_cast<float>(width), width - 90.0f, fx);
             ink.panel.at(x, y) = ends * smoothStep(90.0f, 70.0f, std::fabs(fy - height * 0.5f));
             const float rule = std::fabs(fy + 0.5f - height * 0.5f);
             if (rule > 74.0f && rule < 76.0f) ink.accent.at(x, y) = 0.8f * ends;
@@ -100,7 +106,8 @@ Image makeOverlay() {
         fillBox(lines, x, bottom - arm, x + weight, bottom);
     }
     Coverage label = makeCoverage(width, height);
-    drawText(label, {"DejaVu Sans Mono", true, 16.0f, 6.0f}, "vel / kestrane", right - 14.0f, bottom - 16.0f, Align::right);
+    drawText(label, {"DejaVu Sans Mono", true, 16.0f, 6.0f}, "vel / kestrane", right - 14.0f, bottom - 16.0f,
+             Align::right);
     Image image = makeImage(width, height, true, {0, 0, 0}, 0.0f);
     for (int y = 0; y < height; ++y) {
         const bool scan = y >= 80 && (y % 4) == 0;

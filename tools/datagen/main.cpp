@@ -22,9 +22,12 @@ struct PictureGroup {
 };
 
 const PictureGroup pictureGroups[] = {
-    {"scene pictures", makeScenePictures},  {"sprites", makeSpritePictures},
-    {"intro cards", makeIntroCards},         {"phrase cards", makePhraseCards},
-    {"logo, scroller and overlay", makeLogoPictures}, {"font", makeFontAtlas},
+    {"scene pictures", makeScenePictures},
+    {"sprites", makeSpritePictures},
+    {"intro cards", makeIntroCards},
+    {"phrase cards", makePhraseCards},
+    {"logo, scroller and overlay", makeLogoPictures},
+    {"font", makeFontAtlas},
 };
 
 void printUsage() {

@@ -8,8 +8,8 @@
 namespace {
 
 uint32_t hashCorner(int x, int y, uint32_t seed) {
-    uint32_t h = static_cast<uint32_t>(x) * 0x8da6b343u ^ static_cast<uint32_t>(y) * 0xd8163841u ^
-                 seed * 0xcb1ab31fu;
+    uint32_t h =
+        static_cast<uint32_t>(x) * 0x8da6b343u ^ static_cast<uint32_t>(y) * 0xd8163841u ^ seed * 0xcb1ab31fu;
     h ^= h >> 16;
     h *= 0x7feb352du;
     h ^= h >> 15;
@@ -42,9 +42,7 @@ float randomFloat(Random& random) {
     return static_cast<float>(nextRandom(random) >> 8) * (1.0f / 16777216.0f);
 }
 
-float randomRange(Random& random, float low, float high) {
-    return low + (high - low) * randomFloat(random);
-}
+float randomRange(Random& random, float low, float high) { return low + (high - low) * randomFloat(random); }
 
 float tileNoise(float x, float y, int periodX, int periodY, uint32_t seed) {
     const float fx = std::floor(x), fy = std::floor(y);
@@ -80,7 +78,8 @@ CellDistances tileCells(float x, float y, int periodX, int periodY, uint32_t see
         for (int ox = -1; ox <= 1; ++ox) {
             const int gx = cx + ox, gy = cy + oy;
             const uint32_t h = hashCorner(wrapIndex(gx, periodX), wrapIndex(gy, periodY), seed);
-            const float px = static_cast<float>(gx) + 0.1f + 0.8f * static_cast<float>(h & 0xffffu) / 65536.0f;
+            const float px =
+                static_cast<float>(gx) + 0.1f + 0.8f * static_cast<float>(h & 0xffffu) / 65536.0f;
             const float py = static_cast<float>(gy) + 0.1f + 0.8f * static_cast<float>(h >> 16) / 65536.0f;
             const float d = std::sqrt((px - x) * (px - x) + (py - y) * (py - y));
             if (d < nearest) {

@@ -11,7 +11,7 @@ struct Random {
     uint64_t state;
 };
 uint32_t nextRandom(Random& random);
-float randomFloat(Random& random);                  // in [0, 1)
+float randomFloat(Random& random);  // in [0, 1)
 float randomRange(Random& random, float low, float high);
 
 // Gradient noise in about -1..1, periodic with periodX by periodY lattice cells.

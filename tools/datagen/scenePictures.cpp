@@ -25,8 +25,10 @@ float radiusAt(int x, int y, int size) {
 // viewer, the rim at its silhouette, so the body of the glow reaches well out.
 Image makeParticle() {
     const int size = 128;
-    static const ColourStop stops[] = {{0.0f, palette::cream}, {0.25f, palette::amber},
-                                       {0.55f, palette::coral}, {0.82f, palette::violet},
+    static const ColourStop stops[] = {{0.0f, palette::cream},
+                                       {0.25f, palette::amber},
+                                       {0.55f, palette::coral},
+                                       {0.82f, palette::violet},
                                        {1.0f, palette::indigo}};
     Image image = makeImage(size, size, false, {0, 0, 0}, 1.0f);
     for (int y = 0; y < size; ++y) {
@@ -115,7 +117,8 @@ Image makeInk() {
             // Distance to the body, scaled down where the outline is steep so the edge stays sharp.
             float d = (r - std::fmin(outline(std::atan2(py, px)), 0.95f)) * 0.8f;
             for (const Drop& drop : drops) {
-                const float dd = std::sqrt((px - drop.x) * (px - drop.x) + (py - drop.y) * (py - drop.y)) - drop.radius;
+                const float dd =
+                    std::sqrt((px - drop.x) * (px - drop.x) + (py - drop.y) * (py - drop.y)) - drop.radius;
                 const float h = clamp01(0.5f + 0.5f * (dd - d) / 0.05f);  // smooth union
                 d = mixFloat(dd, d, h) - 0.05f * h * (1.0f - h);
             }
@@ -158,7 +161,7 @@ Image makeTunnel() {
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
             const float u = static_cast<float>(x) / size, v = static_cast<float>(y) / size;
-            const float seamU = std::fabs(std::fmod(u * 8.0f, 1.0f) - 0.5f) * 2.0f;   // 1 at seams
+            const float seamU = std::fabs(std::fmod(u * 8.0f, 1.0f) - 0.5f) * 2.0f;  // 1 at seams
             const float seamV = std::fabs(std::fmod(v * 16.0f, 1.0f) - 0.5f) * 2.0f;
             const float ring = std::fabs(std::fmod(v * 4.0f, 1.0f) - 0.5f) * 2.0f;
             const float grain = 0.5f + 0.5f * tileFractal(u * 16.0f, v * 16.0f, 16, 16, 3, 31);
@@ -176,9 +179,9 @@ Image makeTunnel() {
 // through the whole palette, with thin dark contours where one cycle ends and the next begins.
 Image makeAcid() {
     const int width = 1024, height = 512;
-    static const ColourStop cycle[] = {{0.0f, palette::coral}, {0.2f, palette::amber},
+    static const ColourStop cycle[] = {{0.0f, palette::coral},       {0.2f, palette::amber},
                                        {0.4f, {1.0f, 0.93f, 0.45f}}, {0.6f, palette::teal},
-                                       {0.8f, palette::violet}, {1.0f, palette::coral}};
+                                       {0.8f, palette::violet},      {1.0f, palette::coral}};
     Image image = makeImage(width, height, false, {0, 0, 0}, 1.0f);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
@@ -186,7 +189,8 @@ Image makeAcid() {
             const float qx = tileFractal(u * 4.0f, v * 2.0f, 4, 2, 3, 41);
             const float qy = tileFractal(u * 4.0f, v * 2.0f, 4, 2, 3, 42);
             const float field = tileFractal(u * 4.0f + 2.0f * qx, v * 2.0f + 2.0f * qy, 4, 2, 3, 43);
-            const float swirl = 0.35f * std::sin(twoPi * (2.0f * u + v)) + 0.25f * std::sin(twoPi * (3.0f * u - 2.0f * v));
+            const float swirl =
+                0.35f * std::sin(twoPi * (2.0f * u + v)) + 0.25f * std::sin(twoPi * (3.0f * u - 2.0f * v));
             const float value = (field * 1.8f + swirl) * 2.2f;
             const float band = value - std::floor(value);
             const float contour = smoothStep(0.0f, 0.05f, band) * smoothStep(1.0f, 0.95f, band);
@@ -209,8 +213,9 @@ void addStar(Image& image, float cx, float cy, float sigma, Rgb colour, float pe
             const float ox = static_cast<float>(column) + 0.5f - cx, oy = static_cast<float>(y) + 0.5f - cy;
             float k = std::exp(-(ox * ox + oy * oy) / (2.0f * sigma * sigma));
             if (spike > 0.0f) {  // four thin rays along the axes
-                const float ray = std::exp(-std::fabs(oy) * 1.6f) * std::fmax(0.0f, 1.0f - std::fabs(ox) / spike) +
-                                  std::exp(-std::fabs(ox) * 1.6f) * std::fmax(0.0f, 1.0f - std::fabs(oy) / spike);
+                const float ray =
+                    std::exp(-std::fabs(oy) * 1.6f) * std::fmax(0.0f, 1.0f - std::fabs(ox) / spike) +
+                    std::exp(-std::fabs(ox) * 1.6f) * std::fmax(0.0f, 1.0f - std::fabs(oy) / spike);
                 k += 0.45f * ray;
             }
             float* p = image.at(x, y);
@@ -261,15 +266,18 @@ Image makeStars() {
 // A glowing three-armed spiral on black, hot at the core, with alpha the light it adds.
 Image makeTwirl() {
     const int size = 512;
-    static const ColourStop stops[] = {{0.0f, palette::cream}, {0.18f, palette::amber},
-                                       {0.45f, palette::coral}, {0.72f, palette::violet},
+    static const ColourStop stops[] = {{0.0f, palette::cream},
+                                       {0.18f, palette::amber},
+                                       {0.45f, palette::coral},
+                                       {0.72f, palette::violet},
                                        {1.0f, palette::teal}};
     Image image = makeImage(size, size, true, {0, 0, 0}, 0.0f);
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
             const float r = radiusAt(x, y, size);
             if (r >= 1.0f) continue;
-            const float angle = std::atan2(static_cast<float>(y) - size * 0.5f + 0.5f, static_cast<float>(x) - size * 0.5f + 0.5f);
+            const float angle = std::atan2(static_cast<float>(y) - size * 0.5f + 0.5f,
+                                           static_cast<float>(x) - size * 0.5f + 0.5f);
             const float arms = 0.5f + 0.5f * std::cos(3.0f * (angle + 2.4f * std::log(r + 0.04f)));
             const float envelope = smoothStep(1.0f, 0.7f, r);
             const float light = std::pow(arms, 3.0f) * envelope * (0.55f + 0.45f * (1.0f - r)) +

@@ -32,8 +32,8 @@ Image makeSprite(int size, Light light) {
             const float alpha = std::min(1.0f, std::max({added.r, added.g, added.b}));
             if (alpha <= 0.0f) continue;
             const Rgb colour = added * (1.0f / alpha);
-            setPixel(image, x, y, {std::min(1.0f, colour.r), std::min(1.0f, colour.g), std::min(1.0f, colour.b)},
-                     alpha);
+            setPixel(image, x, y,
+                     {std::min(1.0f, colour.r), std::min(1.0f, colour.g), std::min(1.0f, colour.b)}, alpha);
         }
     }
     return image;
@@ -45,7 +45,8 @@ float gauss(float v, float width) { return std::exp(-(v / width) * (v / width));
 Image makeBead() {
     return makeSprite(128, [](float dx, float dy, float r) {
         const float body = smoothStep(0.47f, 0.43f, r);
-        const float highlight = gauss(std::sqrt((dx + 0.14f) * (dx + 0.14f) + (dy + 0.16f) * (dy + 0.16f)), 0.12f);
+        const float highlight =
+            gauss(std::sqrt((dx + 0.14f) * (dx + 0.14f) + (dy + 0.16f) * (dy + 0.16f)), 0.12f);
         const Rgb inside = mixRgb(palette::cream, palette::teal, smoothStep(0.05f, 0.45f, r)) * 0.95f;
         return inside * body + palette::cream * (0.6f * highlight * body) +
                palette::teal * (0.9f * std::exp(-(r - 0.45f) * 7.0f) * (1.0f - body));
@@ -67,8 +68,9 @@ Image makeSparkle() {
         const float straight = gauss(ay, 0.035f) * std::pow(std::max(0.0f, 1.0f - ax), 2.0f) +
                                gauss(ax, 0.035f) * std::pow(std::max(0.0f, 1.0f - ay), 2.0f);
         const float u = (dx + dy) * 0.7071f, v = (dx - dy) * 0.7071f;
-        const float diagonal = gauss(std::fabs(v), 0.03f) * std::pow(std::max(0.0f, 1.0f - 1.8f * std::fabs(u)), 2.0f) +
-                               gauss(std::fabs(u), 0.03f) * std::pow(std::max(0.0f, 1.0f - 1.8f * std::fabs(v)), 2.0f);
+        const float diagonal =
+            gauss(std::fabs(v), 0.03f) * std::pow(std::max(0.0f, 1.0f - 1.8f * std::fabs(u)), 2.0f) +
+            gauss(std::fabs(u), 0.03f) * std::pow(std::max(0.0f, 1.0f - 1.8f * std::fabs(v)), 2.0f);
         return palette::cream * (gauss(r, 0.12f) + 0.8f * straight + 0.45f * diagonal) +
                palette::coral * (0.3f * gauss(r, 0.35f));
     });
@@ -104,7 +106,8 @@ void makeLetterE(Image& sprite, Image& mask) {
     Coverage letter = makeCoverage(size, size);
     const TextStyle face{"DejaVu Sans", true, 44.0f, 0.0f};
     const TextMetrics metrics = measureText(face, "e");
-    drawText(letter, face, "e", size * 0.5f, size * 0.5f + (metrics.top - metrics.bottom) * 0.5f, Align::centre);
+    drawText(letter, face, "e", size * 0.5f, size * 0.5f + (metrics.top - metrics.bottom) * 0.5f,
+             Align::centre);
     Coverage glow = letter;
     blurCoverage(glow, 3.0f, false);
     Coverage seat = letter;
@@ -120,7 +123,8 @@ void makeLetterE(Image& sprite, Image& mask) {
             const float alpha = std::min(1.0f, std::max({added.r, added.g, added.b}));
             if (alpha > 0.0f) {
                 const Rgb colour = added * (1.0f / alpha);
-                setPixel(sprite, x, row, {std::min(1.0f, colour.r), std::min(1.0f, colour.g), std::min(1.0f, colour.b)},
+                setPixel(sprite, x, row,
+                         {std::min(1.0f, colour.r), std::min(1.0f, colour.g), std::min(1.0f, colour.b)},
                          alpha);
             }
             setPixel(mask, x, row, mixRgb({1, 1, 1}, {0.06f, 0.05f, 0.12f}, seat.at(x, y)), 1.0f);

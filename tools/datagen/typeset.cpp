@@ -56,8 +56,8 @@ TextMetrics measureText(const TextStyle& style, const char* text) {
     cairo_t* cr = cairo_create(surface);
     applyStyle(cr, style);
     float top = 0.0f, bottom = 0.0f;
-    const float advance = walkText(cr, style, text,
-        [&](const std::string&, float, const cairo_text_extents_t& e) {
+    const float advance =
+        walkText(cr, style, text, [&](const std::string&, float, const cairo_text_extents_t& e) {
             if (e.width <= 0.0) return;  // spaces have no ink
             top = std::max(top, static_cast<float>(-e.y_bearing));
             bottom = std::max(bottom, static_cast<float>(e.y_bearing + e.height));
@@ -101,14 +101,14 @@ float fitTextSize(const TextStyle& style, const char* text, float width) {
     TextStyle smaller = style;
     smaller.size = style.size * width / advance;
     // Tracking does not scale with the size, so settle the size in a few steps.
-    for (int step = 0; step < 4 && measureText(smaller, text).advance > width; ++step)
-        smaller.size *= 0.99f;
+    for (int step = 0; step < 4 && measureText(smaller, text).advance > width; ++step) smaller.size *= 0.99f;
     return smaller.size;
 }
 
 void fillBox(Coverage& map, float x0, float y0, float x1, float y1) {
     const int left = std::max(0, static_cast<int>(x0)), right = std::min(map.width - 1, static_cast<int>(x1));
-    const int top = std::max(0, static_cast<int>(y0)), bottom = std::min(map.height - 1, static_cast<int>(y1));
+    const int top = std::max(0, static_cast<int>(y0)),
+              bottom = std::min(map.height - 1, static_cast<int>(y1));
     for (int y = top; y <= bottom; ++y) {
         const float cy = std::max(0.0f, std::min(y + 1.0f, y1) - std::max(static_cast<float>(y), y0));
         for (int x = left; x <= right; ++x) {

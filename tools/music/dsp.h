@@ -25,12 +25,12 @@ struct Rng {
         return state;
     }
     float uniform() { return float(nextBits() >> 8) * (1.0f / 16777216.0f); }  // 0..1
-    float noise() { return uniform() * 2.0f - 1.0f; }                            // -1..1
+    float noise() { return uniform() * 2.0f - 1.0f; }                          // -1..1
 };
 
 // Sine of a phase given in cycles (any value); polynomial, error below 1e-4.
 inline float sinCycles(float phase) {
-    float y = phase - std::floor(phase) - 0.5f;          // -0.5..0.5; sin(2 pi phase) = -sin(2 pi y)
+    float y = phase - std::floor(phase) - 0.5f;  // -0.5..0.5; sin(2 pi phase) = -sin(2 pi y)
     float folded = y > 0.25f ? 0.5f - y : y < -0.25f ? -0.5f - y : y;  // -0.25..0.25, same sine
     float t = folded * (2.0f * kPi);
     float t2 = t * t;

@@ -354,8 +354,8 @@ void renderRim(const Note& n, Rng& rng, float* left, float* right, long frames) 
     for (long i = 0; i < span.count; ++i) {
         float t = i * kInvRate;
         band.process(rng.noise());
-        float out = (sinCycles(1650.0f * t) * std::exp(-t / 0.012f) * 0.6f +
-                     band.band * std::exp(-t / 0.008f)) * amp;
+        float out =
+            (sinCycles(1650.0f * t) * std::exp(-t / 0.012f) * 0.6f + band.band * std::exp(-t / 0.008f)) * amp;
         left[span.first + i] += out;
         right[span.first + i] += out;
     }
@@ -477,26 +477,65 @@ void renderTrack(const Track& track, uint32_t seed, float* left, float* right, l
         const Note& n = track.notes[k];
         Rng rng(seed ^ (uint32_t(k + 1) * 2654435761u));
         switch (track.instrument) {
-        case Instrument::Pad: renderPad(track, n, rng, left, right, frames); break;
-        case Instrument::Bell: renderBell(track, n, left, right, frames); break;
-        case Instrument::SubBass: renderSubBass(n, left, right, frames); break;
-        case Instrument::Bass: renderBass(track, n, left, right, frames); break;
-        case Instrument::Lead: renderLead(track, n, rng, left, right, frames); break;
-        case Instrument::Flute: renderFlute(n, rng, left, right, frames); break;
-        case Instrument::Stab: renderStab(n, rng, left, right, frames); break;
-        case Instrument::PulseBass: renderPulseBass(n, left, right, frames); break;
-        case Instrument::Kick: renderKick(n, rng, left, right, frames); break;
-        case Instrument::Snare: renderSnare(n, rng, left, right, frames); break;
-        case Instrument::Clap: renderClap(n, rng, left, right, frames); break;
-        case Instrument::Rim: renderRim(n, rng, left, right, frames); break;
-        case Instrument::ClosedHat: renderHat(n, rng, 0.032f, left, right, frames); break;
-        case Instrument::OpenHat: renderHat(n, rng, 0.2f, left, right, frames); break;
-        case Instrument::Shaker: renderShaker(n, rng, left, right, frames); break;
-        case Instrument::Crash: renderCrash(n, rng, false, left, right, frames); break;
-        case Instrument::ReverseCrash: renderCrash(n, rng, true, left, right, frames); break;
-        case Instrument::Riser: renderRiser(n, rng, left, right, frames); break;
-        case Instrument::Impact: renderImpact(n, rng, left, right, frames); break;
-        case Instrument::Acid: break;
+        case Instrument::Pad:
+            renderPad(track, n, rng, left, right, frames);
+            break;
+        case Instrument::Bell:
+            renderBell(track, n, left, right, frames);
+            break;
+        case Instrument::SubBass:
+            renderSubBass(n, left, right, frames);
+            break;
+        case Instrument::Bass:
+            renderBass(track, n, left, right, frames);
+            break;
+        case Instrument::Lead:
+            renderLead(track, n, rng, left, right, frames);
+            break;
+        case Instrument::Flute:
+            renderFlute(n, rng, left, right, frames);
+            break;
+        case Instrument::Stab:
+            renderStab(n, rng, left, right, frames);
+            break;
+        case Instrument::PulseBass:
+            renderPulseBass(n, left, right, frames);
+            break;
+        case Instrument::Kick:
+            renderKick(n, rng, left, right, frames);
+            break;
+        case Instrument::Snare:
+            renderSnare(n, rng, left, right, frames);
+            break;
+        case Instrument::Clap:
+            renderClap(n, rng, left, right, frames);
+            break;
+        case Instrument::Rim:
+            renderRim(n, rng, left, right, frames);
+            break;
+        case Instrument::ClosedHat:
+            renderHat(n, rng, 0.032f, left, right, frames);
+            break;
+        case Instrument::OpenHat:
+            renderHat(n, rng, 0.2f, left, right, frames);
+            break;
+        case Instrument::Shaker:
+            renderShaker(n, rng, left, right, frames);
+            break;
+        case Instrument::Crash:
+            renderCrash(n, rng, false, left, right, frames);
+            break;
+        case Instrument::ReverseCrash:
+            renderCrash(n, rng, true, left, right, frames);
+            break;
+        case Instrument::Riser:
+            renderRiser(n, rng, left, right, frames);
+            break;
+        case Instrument::Impact:
+            renderImpact(n, rng, left, right, frames);
+            break;
+        case Instrument::Acid:
+            break;
         }
     }
 }

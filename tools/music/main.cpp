@@ -38,8 +38,10 @@ void showProgress(const char* stage, float fraction) {
         fprintf(stderr, "\rkestrane-music: %-18s [%s] %3d%%", stage, bar, int(fraction * 100.0f + 0.5f));
         if (fraction >= 1.0f) fprintf(stderr, " %.1f s\n", elapsed);
     } else if (stage != lastStage || fraction >= 1.0f) {
-        if (stage != lastStage || fraction < 1.0f) fprintf(stderr, "kestrane-music: %s...\n", stage);
-        else fprintf(stderr, "kestrane-music: %s done in %.1f s\n", stage, elapsed);
+        if (stage != lastStage || fraction < 1.0f)
+            fprintf(stderr, "kestrane-music: %s...\n", stage);
+        else
+            fprintf(stderr, "kestrane-music: %s done in %.1f s\n", stage, elapsed);
     }
     lastStage = stage;
     fflush(stderr);

@@ -1,7 +1,7 @@
 // mixer.cpp
 // Renders the tracks on worker threads and mixes them: gain, level curve, pan, kick side-chain,
-// gaps before the flash hits, reverb and delay sends. Tracks go to workers by a fixed plan and each worker sums in track
-// order, so the result is the same on every run.
+// gaps before the flash hits, reverb and delay sends. Tracks go to workers by a fixed plan and each worker
+// sums in track order, so the result is the same on every run.
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -41,8 +41,11 @@ std::vector<float> hitGaps(const std::vector<double>& hits, long frames) {
         long first = std::max(0L, long((h - 0.04) * kRate) / kBlock);
         for (long b = first; b < long(gap.size()) && b < first + long(0.06 * kRate / kBlock); ++b) {
             double d = double(b * kBlock) / kRate - h;
-            float v = d < -0.035 ? 0.0f : d < -0.005 ? float((d + 0.035) / 0.03) : d < 0.0 ? 1.0f
-                    : d < 0.003 ? float(1.0 - d / 0.003) : 0.0f;
+            float v = d < -0.035   ? 0.0f
+                      : d < -0.005 ? float((d + 0.035) / 0.03)
+                      : d < 0.0    ? 1.0f
+                      : d < 0.003  ? float(1.0 - d / 0.003)
+                                   : 0.0f;
             gap[size_t(b)] = std::max(gap[size_t(b)], v);
         }
     }

@@ -39,22 +39,28 @@ bool writeMp3(const Mix& mix, const char* path, int kbps, void (*progress)(const
     bool ok = true;
     for (int first = 0; first < frames && ok; first += chunk) {
         int count = frames - first < chunk ? frames - first : chunk;
-        int n = lame_encode_buffer_ieee_float(lame, mix.left.data() + first, mix.right.data() + first,
-                                              count, buffer.data(), int(buffer.size()));
-        if (n < 0) ok = false;
-        else bytes.insert(bytes.end(), buffer.begin(), buffer.begin() + n);
+        int n = lame_encode_buffer_ieee_float(lame, mix.left.data() + first, mix.right.data() + first, count,
+                                              buffer.data(), int(buffer.size()));
+        if (n < 0)
+            ok = false;
+        else
+            bytes.insert(bytes.end(), buffer.begin(), buffer.begin() + n);
         if (progress && (first / chunk) % 8 == 0) progress("encoding", float(first) / float(frames));
     }
     if (ok) {
         int n = lame_encode_flush(lame, buffer.data(), int(buffer.size()));
-        if (n < 0) ok = false;
-        else bytes.insert(bytes.end(), buffer.begin(), buffer.begin() + n);
+        if (n < 0)
+            ok = false;
+        else
+            bytes.insert(bytes.end(), buffer.begin(), buffer.begin() + n);
     }
     // The first frame was a placeholder for the info tag; fill it in now that lengths are known.
     if (ok) {
         size_t tagSize = lame_get_lametag_frame(lame, buffer.data(), buffer.size());
-        if (tagSize == 0 || tagSize > bytes.size()) ok = false;
-        else std::copy(buffer.begin(), buffer.begin() + long(tagSize), bytes.begin());
+        if (tagSize == 0 || tagSize > bytes.size())
+            ok = false;
+        else
+            std::copy(buffer.begin(), buffer.begin() + long(tagSize), bytes.begin());
     }
     lame_close(lame);
     if (!ok) {

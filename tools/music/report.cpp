@@ -29,16 +29,21 @@ struct Section {
     const char* music;
 };
 const Section kSections[] = {
-    {0, 66.5, "water sphere, intro pictures", "pad and bell arpeggio, then sub bass and shaker, then a soft beat and the theme on the flute; roll and riser"},
-    {66.5, 87, "spinning model", "first groove: kick, snare, clap, hats, groove bass, comping; theme on the lead from 77.4 s"},
-    {87, 106, "acid sphere, panel flashes", "acid line over four on the floor; a chord stab and snare crack on each of the 13 flashes"},
+    {0, 66.5, "water sphere, intro pictures",
+     "pad and bell arpeggio, then sub bass and shaker, then a soft beat and the theme on the flute; roll and "
+     "riser"},
+    {66.5, 87, "spinning model",
+     "first groove: kick, snare, clap, hats, groove bass, comping; theme on the lead from 77.4 s"},
+    {87, 106, "acid sphere, panel flashes",
+     "acid line over four on the floor; a chord stab and snare crack on each of the 13 flashes"},
     {106, 125, "star dome", "half time, second theme high over wide bells"},
     {125, 135, "group logo, progress bar", "a pulse (F3 + F2) on every beat, high chords, riser and roll"},
     {135, 144, "sprite knots", "the drop: full groove and the theme; hit at 144.025 s"},
     {144, 157, "model on fogged floor", "dark sliding bass, sparse kit, low line; pushed hit at 156.925 s"},
     {157, 168, "checker tunnel", "acid line wide open, four on the floor, answer phrase; hit at 168.025 s"},
     {168, 182.5, "swaying sprites, scroller", "swung half time, second theme; build into the last drop"},
-    {182.5, 197, "model on fogged floor (glitch)", "last drop at 183.025 s: octave bass on the off-beats, theme and cadence"},
+    {182.5, 197, "model on fogged floor (glitch)",
+     "last drop at 183.025 s: octave bass on the off-beats, theme and cadence"},
     {197, 200, "fade to black", "closing F minor chord under the fade"},
     {200, 206, "end", "silence"},
 };
@@ -51,8 +56,8 @@ std::string shellQuote(const std::string& s) {
 
 // Integrated loudness and true peak from ffmpeg's ebur128 summary; false when not available.
 bool measureLoudness(const char* path, double* lufs, double* truePeak) {
-    std::string command = "ffmpeg -nostats -hide_banner -i " + shellQuote(path) +
-                          " -af ebur128=peak=true -f null - 2>&1";
+    std::string command =
+        "ffmpeg -nostats -hide_banner -i " + shellQuote(path) + " -af ebur128=peak=true -f null - 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return false;
     char line[512];
@@ -83,13 +88,15 @@ double energy(const std::vector<float>& mono, int rate, double from, double to) 
 double strongestRise(const std::vector<float>& mono, int rate, double t) {
     double best = 0.0;
     for (double c = t - 0.010; c <= t + 0.010 + 1e-9; c += 0.0005)
-        best = std::max(best, energy(mono, rate, c, c + 0.005) / std::max(energy(mono, rate, c - 0.020, c), 1e-12));
+        best = std::max(best,
+                        energy(mono, rate, c, c + 0.005) / std::max(energy(mono, rate, c - 0.020, c), 1e-12));
     return best;
 }
 
 // Black - blue - magenta - orange - pale yellow, for 0..1.
 void heatColour(double v, double* r, double* g, double* b) {
-    static const double stops[5][3] = {{0, 0, 0}, {0.1, 0.1, 0.5}, {0.6, 0.1, 0.6}, {1, 0.5, 0.1}, {1, 1, 0.75}};
+    static const double stops[5][3] = {
+        {0, 0, 0}, {0.1, 0.1, 0.5}, {0.6, 0.1, 0.6}, {1, 0.5, 0.1}, {1, 1, 0.75}};
     v = std::clamp(v, 0.0, 1.0) * 4.0;
     int k = std::min(3, int(v));
     double u = v - k;
@@ -120,7 +127,8 @@ bool drawSpectrogram(const std::vector<std::vector<float>>& frames, const std::v
         size_t last = std::min(frames.size(), size_t((x + 1) / double(pxPerSecond) / kHopSeconds));
         std::fill(column.begin(), column.end(), 0.0f);
         for (size_t f = first; f < last; ++f)
-            for (int k = 0; k < 512; ++k) column[size_t(k)] = std::max(column[size_t(k)], frames[f][size_t(k)]);
+            for (int k = 0; k < 512; ++k)
+                column[size_t(k)] = std::max(column[size_t(k)], frames[f][size_t(k)]);
         for (int y = 0; y < plotH; ++y) {
             double hz = lowHz * std::pow(highHz / lowHz, 1.0 - (y + 0.5) / plotH);
             double bin = hz / binHz;
@@ -138,7 +146,9 @@ bool drawSpectrogram(const std::vector<std::vector<float>>& frames, const std::v
 
     cairo_select_font_face(cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr, 11);
-    auto yOfHz = [&](double hz) { return top + plotH * (1.0 - std::log(hz / lowHz) / std::log(highHz / lowHz)); };
+    auto yOfHz = [&](double hz) {
+        return top + plotH * (1.0 - std::log(hz / lowHz) / std::log(highHz / lowHz));
+    };
     cairo_set_source_rgb(cr, 0, 0, 0);
     for (double hz : {50.0, 100.0, 200.0, 500.0, 1000.0, 2000.0, 5000.0, 10000.0}) {
         char label[16];
@@ -186,14 +196,17 @@ bool drawSpectrogram(const std::vector<std::vector<float>>& frames, const std::v
             float peak = 0.0f;
             for (size_t f = first; f < last; ++f) peak = std::max(peak, band[f]);
             double y = traceTop + traceH * (1.0 - peak);
-            if (x == 0) cairo_move_to(cr, left + x, y);
-            else cairo_line_to(cr, left + x, y);
+            if (x == 0)
+                cairo_move_to(cr, left + x, y);
+            else
+                cairo_line_to(cr, left + x, y);
         }
         cairo_stroke(cr);
     }
     cairo_set_source_rgb(cr, 0, 0, 0);
     cairo_move_to(cr, left, height - 12);
-    cairo_show_text(cr, "seconds of music; green: spectrum band 4 (172-215 Hz), blue: band 19 (818-861 Hz), 0 to 1");
+    cairo_show_text(
+        cr, "seconds of music; green: spectrum band 4 (172-215 Hz), blue: band 19 (818-861 Hz), 0 to 1");
     for (int t = 0; t <= int(seconds); t += 10) {
         char label[16];
         snprintf(label, sizeof label, "%d", t);
@@ -263,27 +276,29 @@ bool writeReport(const char* mp3Path, const char* dir, double generationSeconds)
         return false;
     }
     fprintf(md, "# The soundtrack\n\n");
-    fprintf(md, "`tools/music` composes and renders the demo's music and encodes it with LAME to "
-                "`%s` (%d Hz stereo, 192 kbit/s constant bit rate, "
-                "byte-identical on every run; a build output, not committed). Every sound comes from the "
-                "generator's own oscillators, envelopes, filters, delay and reverb. This report is "
-                "written by `kestrane-music <out.mp3> --report docs`.\n\n",
+    fprintf(md,
+            "`tools/music` composes and renders the demo's music and encodes it with LAME to "
+            "`%s` (%d Hz stereo, 192 kbit/s constant bit rate, "
+            "byte-identical on every run; a build output, not committed). Every sound comes from the "
+            "generator's own oscillators, envelopes, filters, delay and reverb. This report is "
+            "written by `kestrane-music <out.mp3> --report docs`.\n\n",
             kMusicPath, kSampleRate);
-    fprintf(md, "## The music\n\n"
-                "\"Kestrane\" is in F minor at 100 beats per minute, with beats at 0.025 + 0.6 n s and bars "
-                "of four from 0.625 s. The main progression is Fm - Db - Ab - Eb, the dreamier one "
-                "Dbmaj7 - Eb - Cm7 - Fm. A four-bar theme and its answer carry the drops; a long second "
-                "theme floats over the half-time sections. Instruments: a detuned-saw pad, an FM bell "
-                "arpeggio, sub and saw basses, a resonant acid line, a saw lead and a breathy sine flute, "
-                "chord stabs, and a synthesised kit (kick, snare, clap, rim, hats, shaker, crash, reverse "
-                "crash, riser, impact). The mix uses a kick side-chain, a plate reverb, a dotted-eighth "
-                "ping-pong delay, a DC cut, a gentle high shelf and a look-ahead limiter at -2.5 dBFS.\n\n"
-                "Where the picture listens: through the opening the chords and the arpeggio keep "
-                "A-flat 5 (830 Hz, band 19) sounding, for the sprites and glows; the thirteen panel "
-                "flashes each get a chord stab with a snare crack, after a 35 ms hush of everything "
-                "else; the logo stretch is a bare pulse (F3 with F2) on every beat; the last drop "
-                "doubles its off-beat bass notes (140-210 Hz) with the same pulse for the glitch "
-                "effect; the fade takes the music to digital silence at 200 s.\n\n");
+    fprintf(md,
+            "## The music\n\n"
+            "\"Kestrane\" is in F minor at 100 beats per minute, with beats at 0.025 + 0.6 n s and bars "
+            "of four from 0.625 s. The main progression is Fm - Db - Ab - Eb, the dreamier one "
+            "Dbmaj7 - Eb - Cm7 - Fm. A four-bar theme and its answer carry the drops; a long second "
+            "theme floats over the half-time sections. Instruments: a detuned-saw pad, an FM bell "
+            "arpeggio, sub and saw basses, a resonant acid line, a saw lead and a breathy sine flute, "
+            "chord stabs, and a synthesised kit (kick, snare, clap, rim, hats, shaker, crash, reverse "
+            "crash, riser, impact). The mix uses a kick side-chain, a plate reverb, a dotted-eighth "
+            "ping-pong delay, a DC cut, a gentle high shelf and a look-ahead limiter at -2.5 dBFS.\n\n"
+            "Where the picture listens: through the opening the chords and the arpeggio keep "
+            "A-flat 5 (830 Hz, band 19) sounding, for the sprites and glows; the thirteen panel "
+            "flashes each get a chord stab with a snare crack, after a 35 ms hush of everything "
+            "else; the logo stretch is a bare pulse (F3 with F2) on every beat; the last drop "
+            "doubles its off-beat bass notes (140-210 Hz) with the same pulse for the glitch "
+            "effect; the fade takes the music to digital silence at 200 s.\n\n");
     fprintf(md, "## Measured on the decoded file\n\n");
     fprintf(md, "| figure | value |\n|---|---|\n");
     fprintf(md, "| length | %.3f s, %d Hz, %d channels |\n", seconds, rate, channels);
@@ -295,11 +310,13 @@ bool writeReport(const char* mp3Path, const char* dir, double generationSeconds)
         fprintf(md, "| integrated loudness | not measured: ffmpeg was not found |\n");
     }
     fprintf(md, "| generation and encoding time (wall clock, this run) | %.1f s |\n\n", generationSeconds);
-    fprintf(md, "Bands are the demo's own spectrum (`computeSpectrum`: 1024 samples from the position, "
-                "mono mix, Hann window, 1.0 = a full-scale sine), taken every 10 ms. Band 4 (172-215 Hz) "
-                "drives the logo's alpha and the glitch effect; band 19 (818-861 Hz) the sprite sizes and "
-                "glows of the first two scenes.\n\n");
-    fprintf(md, "| section (s) | picture | music | band 4 mean | band 4 peak | band 19 mean | band 19 peak |\n");
+    fprintf(md,
+            "Bands are the demo's own spectrum (`computeSpectrum`: 1024 samples from the position, "
+            "mono mix, Hann window, 1.0 = a full-scale sine), taken every 10 ms. Band 4 (172-215 Hz) "
+            "drives the logo's alpha and the glitch effect; band 19 (818-861 Hz) the sprite sizes and "
+            "glows of the first two scenes.\n\n");
+    fprintf(md,
+            "| section (s) | picture | music | band 4 mean | band 4 peak | band 19 mean | band 19 peak |\n");
     fprintf(md, "|---|---|---|---|---|---|---|\n");
     for (const Section& s : kSections) {
         double sum4 = 0, sum19 = 0, max4 = 0, max19 = 0;
@@ -317,13 +334,16 @@ bool writeReport(const char* mp3Path, const char* dir, double generationSeconds)
         fprintf(md, "| %g-%g | %s | %s | %.3f | %.3f | %.3f | %.3f |\n", s.from, s.to, s.picture, s.music,
                 sum4 / count, max4, sum19 / count, max19);
     }
-    fprintf(md, "\nThe flash hits, as the energy of the 5 ms after the strongest instant within 10 ms "
-                "of each flash over that of the 20 ms before it:\n\n| flash (s) | rise |\n|---|---|\n");
+    fprintf(md,
+            "\nThe flash hits, as the energy of the 5 ms after the strongest instant within 10 ms "
+            "of each flash over that of the 20 ms before it:\n\n| flash (s) | rise |\n|---|---|\n");
     for (double flash : {87.025, 87.924, 88.073, 89.425, 90.324, 90.494, 96.625, 97.525, 97.695, 99.024,
                          99.924, 100.094, 100.824})
         fprintf(md, "| %.3f | x%.0f |\n", flash, strongestRise(mono, rate, flash));
-    fprintf(md, "\n## Spectrogram\n\nSection changes are marked in cyan; ticks at the sides mark bands 4 "
-                "and 19; below, the two bands over time.\n\n![Spectrogram with section times](spectrogram.png)\n");
+    fprintf(
+        md,
+        "\n## Spectrogram\n\nSection changes are marked in cyan; ticks at the sides mark bands 4 "
+        "and 19; below, the two bands over time.\n\n![Spectrogram with section times](spectrogram.png)\n");
     bool ok = fclose(md) == 0;
     if (ok) fprintf(stderr, "kestrane-music: wrote %s and %s\n", mdPath.c_str(), pngPath.c_str());
     return ok;

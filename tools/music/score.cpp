@@ -13,15 +13,35 @@ namespace {
 
 // Track indices, in mixing order.
 enum Id {
-    kPad, kBell, kSub, kBass, kAcid, kLead, kFlute, kComp, kHit, kPulse,
-    kKick, kSnare, kRoll, kClap, kRim, kHat, kOpenHat, kShaker,
-    kCrash, kReverse, kRiser, kImpact, kTrackCount
+    kPad,
+    kBell,
+    kSub,
+    kBass,
+    kAcid,
+    kLead,
+    kFlute,
+    kComp,
+    kHit,
+    kPulse,
+    kKick,
+    kSnare,
+    kRoll,
+    kClap,
+    kRim,
+    kHat,
+    kOpenHat,
+    kShaker,
+    kCrash,
+    kReverse,
+    kRiser,
+    kImpact,
+    kTrackCount
 };
 
 struct Chord {
-    int bass;     // root in the bass octave
-    int pad[5];   // voicing, low to high
-    int arp[4];   // arpeggio cycle
+    int bass;    // root in the bass octave
+    int pad[5];  // voicing, low to high
+    int arp[4];  // arpeggio cycle
 };
 
 // The opening keeps A-flat 5 (830 Hz, spectrum band 19) in every chord and arpeggio: the sprites
@@ -51,55 +71,44 @@ struct Tone {
 
 // The main theme, four bars over Fm Db Ab Eb, and its answer.
 const Tone kTheme[] = {
-    {0, 1.5, 72}, {1.5, 0.5, 68}, {2, 1, 65}, {3, 0.5, 67}, {3.5, 0.5, 68},
-    {4, 2, 77}, {6, 1, 75}, {7, 1, 73},
-    {8, 1.5, 72}, {9.5, 0.5, 75}, {10, 2, 68},
-    {12, 1, 67}, {13, 1, 70}, {14, 1, 75}, {15, 0.5, 79}, {15.5, 0.5, 77},
+    {0, 1.5, 72}, {1.5, 0.5, 68}, {2, 1, 65},    {3, 0.5, 67},    {3.5, 0.5, 68}, {4, 2, 77},
+    {6, 1, 75},   {7, 1, 73},     {8, 1.5, 72},  {9.5, 0.5, 75},  {10, 2, 68},    {12, 1, 67},
+    {13, 1, 70},  {14, 1, 75},    {15, 0.5, 79}, {15.5, 0.5, 77},
 };
 // The same over the suspended E-flat of the opening (A-flat held above): the last bar climbs
 // through the fourth and only touches G as it leaves.
 const Tone kThemeSus[] = {
-    {0, 1.5, 72}, {1.5, 0.5, 68}, {2, 1, 65}, {3, 0.5, 67}, {3.5, 0.5, 68},
-    {4, 2, 77}, {6, 1, 75}, {7, 1, 73},
-    {8, 1.5, 72}, {9.5, 0.5, 75}, {10, 2, 68},
-    {12, 1, 68}, {13, 1, 70}, {14, 1, 75}, {15, 0.5, 80}, {15.5, 0.5, 79},
+    {0, 1.5, 72}, {1.5, 0.5, 68}, {2, 1, 65},    {3, 0.5, 67},    {3.5, 0.5, 68}, {4, 2, 77},
+    {6, 1, 75},   {7, 1, 73},     {8, 1.5, 72},  {9.5, 0.5, 75},  {10, 2, 68},    {12, 1, 68},
+    {13, 1, 70},  {14, 1, 75},    {15, 0.5, 80}, {15.5, 0.5, 79},
 };
 const Tone kAnswer[] = {
-    {0, 1.5, 80}, {1.5, 0.5, 79}, {2, 1, 77}, {3, 1, 72},
-    {4, 1, 73}, {5, 1, 77}, {6, 1.5, 80}, {7.5, 0.5, 79},
-    {8, 1.5, 75}, {9.5, 0.5, 72}, {10, 1, 68}, {11, 1, 72},
-    {12, 1.5, 70}, {13.5, 0.5, 75}, {14, 2, 67},
+    {0, 1.5, 80}, {1.5, 0.5, 79}, {2, 1, 77},     {3, 1, 72},      {4, 1, 73},
+    {5, 1, 77},   {6, 1.5, 80},   {7.5, 0.5, 79}, {8, 1.5, 75},    {9.5, 0.5, 72},
+    {10, 1, 68},  {11, 1, 72},    {12, 1.5, 70},  {13.5, 0.5, 75}, {14, 2, 67},
 };
 // The theme at half speed for the opening, two bars per chord.
 const Tone kSlowTheme[] = {
-    {0, 3, 72}, {3, 1, 68}, {4, 2, 65}, {6, 1, 67}, {7, 1, 68},
-    {8, 4, 77}, {12, 2, 75}, {14, 1, 73}, {15, 1, 72},
-    {16, 3, 72}, {19, 1, 75}, {20, 2, 68}, {22, 1, 70}, {23, 1, 72},
-    {24, 3, 70}, {27, 1, 68}, {28, 4, 70},
+    {0, 3, 72},  {3, 1, 68},  {4, 2, 65},  {6, 1, 67},  {7, 1, 68},  {8, 4, 77},
+    {12, 2, 75}, {14, 1, 73}, {15, 1, 72}, {16, 3, 72}, {19, 1, 75}, {20, 2, 68},
+    {22, 1, 70}, {23, 1, 72}, {24, 3, 70}, {27, 1, 68}, {28, 4, 70},
 };
 // The second theme, long and high, over Dbmaj7 Eb Cm7 Fm.
 const Tone kDream[] = {
-    {0, 3, 77}, {3, 0.5, 75}, {3.5, 0.5, 77},
-    {4, 2, 79}, {6, 1, 82}, {7, 1, 79},
-    {8, 2, 75}, {10, 1, 72}, {11, 1, 70},
-    {12, 4, 72},
-    {16, 3, 80}, {19, 0.5, 79}, {19.5, 0.5, 77},
-    {20, 1.5, 79}, {21.5, 0.5, 82}, {22, 2, 87},
-    {24, 2, 84}, {26, 1, 82}, {27, 1, 79},
-    {28, 2, 80}, {30, 1, 79}, {31, 1, 77},
+    {0, 3, 77},      {3, 0.5, 75},  {3.5, 0.5, 77},  {4, 2, 79},  {6, 1, 82},  {7, 1, 79},
+    {8, 2, 75},      {10, 1, 72},   {11, 1, 70},     {12, 4, 72}, {16, 3, 80}, {19, 0.5, 79},
+    {19.5, 0.5, 77}, {20, 1.5, 79}, {21.5, 0.5, 82}, {22, 2, 87}, {24, 2, 84}, {26, 1, 82},
+    {27, 1, 79},     {28, 2, 80},   {30, 1, 79},     {31, 1, 77},
 };
 // A low, slow line for the fogged floor, over Db Eb Fm Fm.
 const Tone kFloorLine[] = {
-    {0, 1.5, 65}, {1.5, 1, 68}, {2.5, 1.5, 73},
-    {4, 1.5, 75}, {5.5, 1, 70}, {6.5, 1.5, 67},
-    {8, 1.5, 68}, {9.5, 1, 72}, {10.5, 1.5, 77},
-    {12, 1, 75}, {13, 1, 72}, {14, 1, 68}, {15, 1, 67},
-    {16, 2, 65}, {18, 2, 67},
+    {0, 1.5, 65},   {1.5, 1, 68}, {2.5, 1.5, 73}, {4, 1.5, 75},    {5.5, 1, 70},
+    {6.5, 1.5, 67}, {8, 1.5, 68}, {9.5, 1, 72},   {10.5, 1.5, 77}, {12, 1, 75},
+    {13, 1, 72},    {14, 1, 68},  {15, 1, 67},    {16, 2, 65},     {18, 2, 67},
 };
 // The finale's last two bars before the closing chord (Db, Eb).
 const Tone kCadence[] = {
-    {0, 1, 77}, {1, 1, 80}, {2, 2, 85},
-    {4, 1, 84}, {5, 1, 82}, {6, 1, 79}, {7, 1, 82},
+    {0, 1, 77}, {1, 1, 80}, {2, 2, 85}, {4, 1, 84}, {5, 1, 82}, {6, 1, 79}, {7, 1, 82},
 };
 
 // The thirteen panel flashes of the acid-sphere scene and the chord each stab plays.
@@ -112,10 +121,9 @@ const int kStabEb[5] = {58, 63, 67, 70, 75};
 const int kStabDb[5] = {61, 65, 68, 73, 77};
 const int kStabAb[5] = {63, 68, 72, 75, 80};
 const Flash kFlashes[13] = {
-    {87.025, kStabFm}, {87.924, kStabEb}, {88.073, kStabFm}, {89.425, kStabDb},
-    {90.324, kStabEb}, {90.494, kStabFm}, {96.625, kStabFm}, {97.525, kStabEb},
-    {97.695, kStabFm}, {99.024, kStabDb}, {99.924, kStabEb}, {100.094, kStabFm},
-    {100.824, kStabAb},
+    {87.025, kStabFm}, {87.924, kStabEb},  {88.073, kStabFm},  {89.425, kStabDb}, {90.324, kStabEb},
+    {90.494, kStabFm}, {96.625, kStabFm},  {97.525, kStabEb},  {97.695, kStabFm}, {99.024, kStabDb},
+    {99.924, kStabEb}, {100.094, kStabFm}, {100.824, kStabAb},
 };
 
 // Small fixed velocity variation, so repeated hits do not sound machine-identical.
@@ -140,8 +148,8 @@ struct Arranger {
     }
     // Sixteen steps of one bar: 'X' accent, 'x' normal, 'o' soft, anything else a rest. Swing
     // delays the off-beat sixteenths.
-    void steps(Id id, int bar, const char* pattern, float velocity, float pitch = 60.0f,
-               double swing = 0.0, float param = 0.0f) {
+    void steps(Id id, int bar, const char* pattern, float velocity, float pitch = 60.0f, double swing = 0.0,
+               float param = 0.0f) {
         for (int s = 0; s < 16 && pattern[s]; ++s) {
             float v = pattern[s] == 'X' ? 1.0f : pattern[s] == 'x' ? 0.8f : pattern[s] == 'o' ? 0.5f : 0.0f;
             if (v == 0.0f) continue;
@@ -152,8 +160,8 @@ struct Arranger {
     void chord(Id id, double beat, double beats, const Chord& c, float velocity, float attack) {
         for (int p : c.pad) note(id, beat, beats, float(p), velocity, attack);
     }
-    void melody(Id id, double startBeat, const Tone* tones, int count, float velocity,
-                double legato = 0.92, double untilBeat = 1e9) {
+    void melody(Id id, double startBeat, const Tone* tones, int count, float velocity, double legato = 0.92,
+                double untilBeat = 1e9) {
         for (int i = 0; i < count; ++i) {
             double beat = startBeat + tones[i].beat;
             if (beat >= untilBeat) break;
@@ -201,20 +209,24 @@ struct Arranger {
     // --- bass figures -------------------------------------------------------------------------
     // The groove bass: root, syncopated octave and a fifth pick-up.
     void grooveBass(int bar, const Chord& c, float velocity, double untilBeat = 1e9) {
-        struct Step { int step, length, interval; };
-        const Step figure[] = {{0, 2, 0}, {3, 1, 0}, {6, 2, 12}, {8, 2, 0},
+        struct Step {
+            int step, length, interval;
+        };
+        const Step figure[] = {{0, 2, 0},  {3, 1, 0},   {6, 2, 12}, {8, 2, 0},
                                {10, 1, 0}, {11, 1, 12}, {12, 2, 0}, {14, 2, 7}};
         for (const Step& s : figure) {
             double beat = barBeat(bar, s.step * 0.25);
             if (beat >= untilBeat) break;
-            note(kBass, beat, s.length * 0.25 * 0.85, float(c.bass + s.interval), velocity * humanize(++counter));
+            note(kBass, beat, s.length * 0.25 * 0.85, float(c.bass + s.interval),
+                 velocity * humanize(++counter));
         }
     }
     // The finale bass: eighth-note octaves, the upper note (about 140-210 Hz) on the off-beats.
     void octaveBass(int bar, const Chord& c, float velocity) {
         for (int s = 0; s < 16; s += 2) {
             bool up = s % 4 == 2;
-            note(kBass, barBeat(bar, s * 0.25), 0.4, float(c.bass + (up ? 12 : 0)), velocity * (up ? 1.0f : 0.85f));
+            note(kBass, barBeat(bar, s * 0.25), 0.4, float(c.bass + (up ? 12 : 0)),
+                 velocity * (up ? 1.0f : 0.85f));
         }
         note(kBass, barBeat(bar, 7 * 0.25), 0.18, float(c.bass + 12), velocity * 0.7f);
         note(kBass, barBeat(bar, 15 * 0.25), 0.18, float(c.bass + 12), velocity * 0.7f);
@@ -288,13 +300,13 @@ void setUpTracks(Arranger& a) {
     }
     // Filter cutoffs (Hz) and the bell's brightness over the song: the opening opens slowly,
     // the logo sweeps up into the drop, the fogged floor is dark.
-    a.track(kPad).brightness.points = {{0, 450}, {19.8, 800}, {39, 1300}, {58.2, 2000}, {67.8, 3200},
-                                       {87, 2400}, {106, 2600}, {124.8, 900}, {135, 5000}, {135.1, 3600},
-                                       {144, 3000}, {144.1, 1400}, {156.6, 1600}, {157, 2800},
-                                       {168, 3600}, {183, 4500}};
+    a.track(kPad).brightness.points = {{0, 450},      {19.8, 800},   {39, 1300},  {58.2, 2000},
+                                       {67.8, 3200},  {87, 2400},    {106, 2600}, {124.8, 900},
+                                       {135, 5000},   {135.1, 3600}, {144, 3000}, {144.1, 1400},
+                                       {156.6, 1600}, {157, 2800},   {168, 3600}, {183, 4500}};
     a.track(kBell).brightness.points = {{0, 0.8}, {39, 1.4}, {67.8, 2.0}, {106, 1.2}, {135, 2.0}};
-    a.track(kAcid).brightness.points = {{87, 320}, {96.6, 800}, {101.4, 1400}, {105, 600}, {106, 400},
-                                        {144, 240}, {156.6, 320}, {157, 800}, {168, 2300}};
+    a.track(kAcid).brightness.points = {{87, 320},  {96.6, 800},  {101.4, 1400}, {105, 600}, {106, 400},
+                                        {144, 240}, {156.6, 320}, {157, 800},    {168, 2300}};
     a.track(kBass).brightness.points = {{67.8, 320}, {183, 320}, {183.1, 480}};
     a.track(kBass).level.points = {{182.9, 1.0f}, {183.0, 1.4f}};
     a.track(kLead).brightness.points = {{0, 3000}, {144, 3000}, {144.1, 1800}, {157, 3200}, {183, 4200}};
@@ -488,7 +500,11 @@ void tunnel(Arranger& a) {
         const Chord& c = bar < 69 ? *kMainProgression[(bar - 65) % 4] : kFm;
         double from = bar == 65 ? 261.5 : barBeat(bar, 0);
         a.acidBar(bar, c, kAcidNotes, kAcidAccents, kAcidSlides, 0.95f, bar == 69 ? 280.0 : 1e9);
-        a.steps(kKick, bar, bar == 65 ? "..x.x...x...x..." : bar == 69 ? "x...x...x......." : "x...x...x...x...", 1.0f);
+        a.steps(kKick, bar,
+                bar == 65   ? "..x.x...x...x..."
+                : bar == 69 ? "x...x...x......."
+                            : "x...x...x...x...",
+                1.0f);
         a.steps(kClap, bar, bar == 69 ? "....x..........." : "....x.......x...", 0.85f);
         a.steps(kOpenHat, bar, bar == 69 ? "..x...x...x....." : "..x...x...x...x.", 0.6f);
         a.steps(kHat, bar, bar == 69 ? ".o.o.o.o.o.o...." : ".o.o.o.o.o.o.o.o", 0.65f);

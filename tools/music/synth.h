@@ -12,7 +12,7 @@ namespace music {
 
 constexpr double kBeatSeconds = 0.6;
 constexpr double kGridOffset = 0.025;
-constexpr double kSongSeconds = 206.0;   // the file's length: music, fade to 200 s, then silence
+constexpr double kSongSeconds = 206.0;  // the file's length: music, fade to 200 s, then silence
 constexpr double kFadeStart = 197.0;
 constexpr double kFadeEnd = 200.0;
 
@@ -31,7 +31,7 @@ enum class Instrument {
     Stab,       // bright chord hit, one note per event
     PulseBass,  // short thumping F3/F2 pulse
     Kick,
-    Snare,      // param 1: noise only (no tonal body)
+    Snare,  // param 1: noise only (no tonal body)
     Clap,
     Rim,
     ClosedHat,
@@ -44,11 +44,11 @@ enum class Instrument {
 };
 
 struct Note {
-    double start;     // seconds
-    double length;    // seconds of held note (release follows)
-    float pitch;      // MIDI note number
-    float velocity;   // 0..1
-    float param;      // instrument-specific: accent, slide, pan offset, brightness
+    double start;    // seconds
+    double length;   // seconds of held note (release follows)
+    float pitch;     // MIDI note number
+    float velocity;  // 0..1
+    float param;     // instrument-specific: accent, slide, pan offset, brightness
 };
 
 // A value that changes over the song, given as (time, value) points joined by straight lines.
@@ -67,14 +67,14 @@ struct Track {
     float delaySend = 0.0f;
     float duck = 0.0f;      // depth of the kick side-chain, 0..1
     float gapDepth = 0.0f;  // how far the track dips just before each flash hit, 0..1
-    Curve brightness;    // filter cutoff in Hz for instruments that follow it; empty: default
-    Curve level;         // extra gain over time (1 = unchanged); empty: constant 1
+    Curve brightness;       // filter cutoff in Hz for instruments that follow it; empty: default
+    Curve level;            // extra gain over time (1 = unchanged); empty: constant 1
 };
 
 struct Score {
     std::vector<Track> tracks;
-    std::vector<double> kickTimes;   // for the side-chain
-    std::vector<double> flashHits;   // the thirteen stab times
+    std::vector<double> kickTimes;  // for the side-chain
+    std::vector<double> flashHits;  // the thirteen stab times
 };
 
 // The composition: every note of the song.

@@ -5,18 +5,18 @@
 // process; peak resident memory; export throughput into ffmpeg; the music clock on the audio device.
 #include <GL/gl.h>
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
-#include <spawn.h>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 #include "assets/assets.h"
@@ -190,13 +190,15 @@ int runBenchmark(bool framesOnly, int width, int height) {
     close(null);
     close(saved);
     if (!opened) return 1;  // said why
-    printf("kestrane-render --bench: %d frames per window at %dx%d (picture %dx%d, scene region %d), "
-           "time per frame = renderFrame + present + glFinish\n",
-           kFramesPerWindow, width, height, pictureRect.width, pictureRect.height, pictureRect.region);
+    printf(
+        "kestrane-render --bench: %d frames per window at %dx%d (picture %dx%d, scene region %d), "
+        "time per frame = renderFrame + present + glFinish\n",
+        kFramesPerWindow, width, height, pictureRect.width, pictureRect.height, pictureRect.region);
     printf("load average (1 min) at the start: %.2f\n", loadBefore);
     printf("GL_RENDERER %s; GL_VERSION %s\n\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)),
            reinterpret_cast<const char*>(glGetString(GL_VERSION)));
-    printf("| window | seconds | frames | median ms | p95 ms | worst ms | fps (median) | CPU ms (median) |\n");
+    printf(
+        "| window | seconds | frames | median ms | p95 ms | worst ms | fps (median) | CPU ms (median) |\n");
     printf("|---|---|---:|---:|---:|---:|---:|---:|\n");
     fflush(stdout);
     std::vector<double> all, allCpu;
@@ -211,8 +213,8 @@ int runBenchmark(bool framesOnly, int width, int height) {
             cpu.push_back(cpuMs);
         }
         double median = percentile(times, 0.5);
-        printf("| %s | %.1f-%.1f | %d | %.2f | %.2f | %.2f | %.0f | %.2f |\n", w.name.c_str(), w.lowerMs / 1000.0,
-               w.upperMs / 1000.0, kFramesPerWindow, median, percentile(times, 0.95),
+        printf("| %s | %.1f-%.1f | %d | %.2f | %.2f | %.2f | %.0f | %.2f |\n", w.name.c_str(),
+               w.lowerMs / 1000.0, w.upperMs / 1000.0, kFramesPerWindow, median, percentile(times, 0.95),
                *std::max_element(times.begin(), times.end()), 1000.0 / median, percentile(cpu, 0.5));
         fflush(stdout);
         all.insert(all.end(), times.begin(), times.end());
@@ -220,20 +222,20 @@ int runBenchmark(bool framesOnly, int width, int height) {
     }
     double overall = percentile(all, 0.5);
     printf("| all windows | 0-%g | %zu | %.2f | %.2f | %.2f | %.0f | %.2f |\n\n", double(kPresentationEnd),
-           all.size(), overall,
-           percentile(all, 0.95), *std::max_element(all.begin(), all.end()), 1000.0 / overall,
-           percentile(allCpu, 0.5));
+           all.size(), overall, percentile(all, 0.95), *std::max_element(all.begin(), all.end()),
+           1000.0 / overall, percentile(allCpu, 0.5));
     if (framesOnly) {
         printf("load average (1 min) at the end: %.2f\n", loadAverage());
         fflush(stdout);
         exit(0);
     }
     if (startupOk) {
-        printf("start-up to the first frame drawn (exec, 53 textures, model, shaders, music opened): "
-               "%.3f s (median of %d fresh processes; first %.3f s)\n",
-               startupMedian, kStartupRuns, startupFirst);
-        printf("peak resident memory: %.1f MiB after the first frame, %.1f MiB after all windows\n", startupRss,
-               peakResidentMiB());
+        printf(
+            "start-up to the first frame drawn (exec, 53 textures, model, shaders, music opened): "
+            "%.3f s (median of %d fresh processes; first %.3f s)\n",
+            startupMedian, kStartupRuns, startupFirst);
+        printf("peak resident memory: %.1f MiB after the first frame, %.1f MiB after all windows\n",
+               startupRss, peakResidentMiB());
     } else {
         printf("start-up: not measured (the probe failed)\n");
         printf("peak resident memory after all windows: %.1f MiB\n", peakResidentMiB());
@@ -253,9 +255,11 @@ int runBenchmark(bool framesOnly, int width, int height) {
         int status = runCapture(options, &result);
         if (status == 0 && result.seconds > 0) {
             double fps = double(result.frames) / result.seconds;
-            printf("export 0-10 s at 60 fps, %dx%d, into ffmpeg (libx264 veryfast, AAC): %lld frames in %.2f s = "
-                   "%.1f fps; the whole presentation (12180 frames) would take about %.0f s\n",
-                   width, height, result.frames, result.seconds, fps, 12180.0 / fps);
+            printf(
+                "export 0-10 s at 60 fps, %dx%d, into ffmpeg (libx264 veryfast, AAC): %lld frames in %.2f s "
+                "= "
+                "%.1f fps; the whole presentation (12180 frames) would take about %.0f s\n",
+                width, height, result.frames, result.seconds, fps, 12180.0 / fps);
         } else {
             printf("export: not measured (see the message above)\n");
         }
@@ -268,16 +272,18 @@ int runBenchmark(bool framesOnly, int width, int height) {
     bool clockOk = measureClock(&clock);
     const char* driver = getenv("SDL_AUDIODRIVER");
     if (clockOk) {
-        printf("clock over %.0f s on the %s audio driver (%ld reads %.2f ms apart, %ld device callbacks):\n"
-               "  offset from the consumed frames: mean %.2f ms, median %.2f ms (device latency %.2f ms: "
-               "%+.2f ms from the target)\n"
-               "  jitter (standard deviation) %.3f ms; largest step between two reads %d ms (%.1f ms more than the\n"
-               "  time between those reads); backward steps %ld\n"
-               "  device consumed %.0f frames per second (nominal %d)\n",
-               kClockSeconds, driver ? driver : "default", clock.reads, clock.meanReadGapMs, clock.callbacks,
-               clock.meanOffsetMs, clock.medianOffsetMs, clock.latencyMs, clock.meanOffsetMs + clock.latencyMs,
-               clock.jitterMs, clock.largestStepMs, clock.largestExcessMs, clock.backwardSteps, clock.deviceRateHz,
-               kSampleRate);
+        printf(
+            "clock over %.0f s on the %s audio driver (%ld reads %.2f ms apart, %ld device callbacks):\n"
+            "  offset from the consumed frames: mean %.2f ms, median %.2f ms (device latency %.2f ms: "
+            "%+.2f ms from the target)\n"
+            "  jitter (standard deviation) %.3f ms; largest step between two reads %d ms (%.1f ms more than "
+            "the\n"
+            "  time between those reads); backward steps %ld\n"
+            "  device consumed %.0f frames per second (nominal %d)\n",
+            kClockSeconds, driver ? driver : "default", clock.reads, clock.meanReadGapMs, clock.callbacks,
+            clock.meanOffsetMs, clock.medianOffsetMs, clock.latencyMs, clock.meanOffsetMs + clock.latencyMs,
+            clock.jitterMs, clock.largestStepMs, clock.largestExcessMs, clock.backwardSteps,
+            clock.deviceRateHz, kSampleRate);
     } else {
         printf("clock: not measured (no audio device could be opened)\n");
     }

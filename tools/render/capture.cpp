@@ -3,15 +3,15 @@
 // encode them with the soundtrack into an MP4. Everything is written under temporary names in the
 // output's folder and renamed only when ffmpeg has finished, so a failure of ffmpeg, a full disk or
 // Ctrl+C leaves a message and no half-written video.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <string>
-#include <sys/stat.h>
-#include <sys/statvfs.h>
-#include <unistd.h>
 #include <vector>
 
 #include "assets/assets.h"
@@ -111,7 +111,8 @@ int runCapture(const CaptureOptions& options, CaptureResult* result) {
         return 1;
     }
     if (!hasMusic && !options.quiet) {
-        fprintf(stderr, "kestrane-render: %s is missing or holds no MP3 audio; the video gets a silent track\n",
+        fprintf(stderr,
+                "kestrane-render: %s is missing or holds no MP3 audio; the video gets a silent track\n",
                 dataFile(kMusicPath).c_str());
     }
 
@@ -156,11 +157,14 @@ int runCapture(const CaptureOptions& options, CaptureResult* result) {
         if (!options.quiet && bar.terminal) fputc('\n', stderr);
         char why[160];
         if (diskNearlyFull(folderOf(options.out))) {
-            snprintf(why, sizeof why, "ffmpeg failed: the disk holding %s is full", folderOf(options.out).c_str());
+            snprintf(why, sizeof why, "ffmpeg failed: the disk holding %s is full",
+                     folderOf(options.out).c_str());
         } else if (status < 0) {
-            snprintf(why, sizeof why, "ffmpeg died after %lld of %lld frames (see its message above)", done, total);
+            snprintf(why, sizeof why, "ffmpeg died after %lld of %lld frames (see its message above)", done,
+                     total);
         } else {
-            snprintf(why, sizeof why, "ffmpeg failed with exit status %d after %lld of %lld frames (see its message above)",
+            snprintf(why, sizeof why,
+                     "ffmpeg failed with exit status %d after %lld of %lld frames (see its message above)",
                      status, done, total);
         }
         discard(why);

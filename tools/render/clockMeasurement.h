@@ -16,17 +16,17 @@
 struct ClockFigures {
     long reads = 0;
     long callbacks = 0;
-    double deviceRateHz = 0;      // frames per second the device consumed (fitted)
-    double latencyMs = 0;         // one device buffer, which the clock subtracts
-    double meanOffsetMs = 0;      // reported position minus the consumed frames, mean
+    double deviceRateHz = 0;  // frames per second the device consumed (fitted)
+    double latencyMs = 0;     // one device buffer, which the clock subtracts
+    double meanOffsetMs = 0;  // reported position minus the consumed frames, mean
     double medianOffsetMs = 0;
-    double jitterMs = 0;          // standard deviation of that difference
-    double meanReadGapMs = 0;     // time between two reads
-    int largestStepMs = 0;        // between two successive reads
-    double largestExcessMs = 0;   // a step minus the wall time between the two reads
+    double jitterMs = 0;         // standard deviation of that difference
+    double meanReadGapMs = 0;    // time between two reads
+    int largestStepMs = 0;       // between two successive reads
+    double largestExcessMs = 0;  // a step minus the wall time between the two reads
     long backwardSteps = 0;
-    long aheadOfDevice = 0;       // reads reporting audio the device has not been given yet
-    long behindDevice = 0;        // reads more than a buffer and a quarter behind what the device consumed
+    long aheadOfDevice = 0;  // reads reporting audio the device has not been given yet
+    long behindDevice = 0;   // reads more than a buffer and a quarter behind what the device consumed
 };
 
 // Reads the clock of stream for settleSeconds (not counted: the device's first buffers), then for
@@ -62,7 +62,8 @@ inline bool measureAudioClock(MusicStream* stream, double seconds, double settle
         bool counted = t1 - start >= settleSeconds;
         if (counted) {
             reads.push_back({(t0 + t1) / 2, ms});
-            if (after.callbacks != lastCallback) callbacks.push_back({after.callbackSeconds, after.consumedFrames});
+            if (after.callbacks != lastCallback)
+                callbacks.push_back({after.callbackSeconds, after.consumedFrames});
             long long buffer = after.bufferFrames;
             if ((long long)ms > (after.consumedFrames + buffer) * 1000 / after.rate) ++out->aheadOfDevice;
             // A callback that comes early after a late one is caught up on gradually (at most a

@@ -4,15 +4,15 @@
 // file, H.264 (yuv420p) and AAC out into an MP4 with its index at the front. ffmpeg runs in its
 // own process group, so Ctrl+C reaches only the renderer, which then stops it and removes what it
 // wrote.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 #include "tools/render/renderTool.h"
@@ -25,11 +25,9 @@ bool startEncoder(EncoderProcess* encoder, const CaptureOptions& options, const 
     snprintf(rate, sizeof rate, "%lld/%lld", options.rate.numerator, options.rate.denominator);
     snprintf(size, sizeof size, "%dx%d", options.width, options.height);
     std::vector<std::string> args = {
-        "ffmpeg", "-hide_banner", "-loglevel", "error", "-nostats", "-y",
-        "-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size", size, "-framerate", rate,
-        "-i", "pipe:0",
-        "-i", wavPath,
-        "-map", "0:v:0", "-map", "1:a:0"};
+        "ffmpeg",   "-hide_banner", "-loglevel",   "error", "-nostats",   "-y",   "-f", "rawvideo",
+        "-pix_fmt", "rgb24",        "-video_size", size,    "-framerate", rate,   "-i", "pipe:0",
+        "-i",       wavPath,        "-map",        "0:v:0", "-map",       "1:a:0"};
     for (const char* a : {"-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p",
                           "-c:a", "aac", "-b:a", "192k", "-movflags", "+faststart", "-f", "mp4"}) {
         args.push_back(a);
@@ -59,7 +57,8 @@ bool startEncoder(EncoderProcess* encoder, const CaptureOptions& options, const 
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawnattr_setsigmask(&attributes, &none);
     posix_spawnattr_setpgroup(&attributes, 0);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setflags(&attributes,
+                             POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
     pid_t pid = -1;
     int error = posix_spawnp(&pid, "ffmpeg", &actions, &attributes, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -67,7 +66,8 @@ bool startEncoder(EncoderProcess* encoder, const CaptureOptions& options, const 
     close(fds[0]);
     if (error != 0) {
         close(fds[1]);
-        fprintf(stderr, "kestrane-render: cannot run ffmpeg: %s (install the ffmpeg package; scripts/setup does)\n",
+        fprintf(stderr,
+                "kestrane-render: cannot run ffmpeg: %s (install the ffmpeg package; scripts/setup does)\n",
                 strerror(error));
         return false;
     }

@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 struct FrameRate {
-    long long numerator;    // frames per denominator seconds: 30000/1001 is 29.97 fps
+    long long numerator;  // frames per denominator seconds: 30000/1001 is 29.97 fps
     long long denominator;
 };
 

@@ -58,7 +58,8 @@ int checkFrameLimit(int width, int height) {
         return 1;
     }
     if (width > maxWidth || height > maxHeight) {
-        fprintf(stderr, "kestrane-render: size '%dx%d' is larger than this GL implementation draws (at most %dx%d)\n",
+        fprintf(stderr,
+                "kestrane-render: size '%dx%d' is larger than this GL implementation draws (at most %dx%d)\n",
                 width, height, maxWidth, maxHeight);
         printRenderUsage(stderr);
         return 2;
@@ -83,8 +84,8 @@ int offlineFrameHeight() { return pictureRect.drawableHeight; }
 
 bool offlineDrawableIs(int width, int height) {
     if (offlineFrameWidth() == width && offlineFrameHeight() == height) return true;
-    fprintf(stderr, "kestrane-render: asked for %dx%d frames, the GL window gives %dx%d; nothing written\n", width,
-            height, offlineFrameWidth(), offlineFrameHeight());
+    fprintf(stderr, "kestrane-render: asked for %dx%d frames, the GL window gives %dx%d; nothing written\n",
+            width, height, offlineFrameWidth(), offlineFrameHeight());
     return false;
 }
 
@@ -101,7 +102,8 @@ void readFrame(unsigned char* rgb) {
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadBuffer(GL_BACK);
     glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, flipped.data());
-    for (int y = 0; y < height; ++y) memcpy(rgb + size_t(y) * row, flipped.data() + size_t(height - 1 - y) * row, row);
+    for (int y = 0; y < height; ++y)
+        memcpy(rgb + size_t(y) * row, flipped.data() + size_t(height - 1 - y) * row, row);
 }
 
 double monotonicSeconds() {

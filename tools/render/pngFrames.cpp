@@ -4,13 +4,13 @@
 // only when complete, so a final name never holds a partial picture.
 #include <png.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 #include "platform/platform.h"
@@ -30,7 +30,8 @@ bool writePng(FILE* file, const unsigned char* rgb, int width, int height) {
     png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
-    for (int y = 0; y < height; ++y) png_write_row(png, const_cast<unsigned char*>(rgb + size_t(y) * width * 3));
+    for (int y = 0; y < height; ++y)
+        png_write_row(png, const_cast<unsigned char*>(rgb + size_t(y) * width * 3));
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
     return true;
@@ -130,7 +131,8 @@ int runPngFrames(const RenderRequest& request) {
             }
             // A full disk or a vanished folder: the frames after it would fail as well.
             if (!writeFrame(folder, ms, &rgb)) {
-                fprintf(stderr, "kestrane-render: stopped after %lld of %lld frames\n", n - first, last - first + 1);
+                fprintf(stderr, "kestrane-render: stopped after %lld of %lld frames\n", n - first,
+                        last - first + 1);
                 return 1;
             }
         }

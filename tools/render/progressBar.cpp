@@ -2,8 +2,8 @@
 // Progress of a long export on standard error: frames done, frames per second and time left, as a
 // bar redrawn in place about five times a second on a terminal, or one line per tenth when
 // standard error goes to a file or a pipe.
-#include <cstdio>
 #include <unistd.h>
+#include <cstdio>
 
 #include "tools/render/renderTool.h"
 
@@ -64,5 +64,6 @@ void finishProgress(ProgressBar* bar, long long done, const char* what) {
     double elapsed = now - bar->startSeconds;
     char took[32];
     formatDuration(elapsed, took, sizeof took);
-    fprintf(stderr, "%s: %lld frames in %s (%.1f fps)\n", what, done, took, elapsed > 0 ? double(done) / elapsed : 0.0);
+    fprintf(stderr, "%s: %lld frames in %s (%.1f fps)\n", what, done, took,
+            elapsed > 0 ? double(done) / elapsed : 0.0);
 }

@@ -68,10 +68,12 @@ int chooseMode(const GivenOptions& given, RenderRequest* request) {
         if (anyFrames || given.rate || given.out) return refuseRenderRequest("--bench takes only --size");
         request->mode = given.benchFrames ? RenderMode::BenchFrames : RenderMode::Bench;
     } else if (given.capture) {
-        if (!request->timesMs.empty()) return refuseRenderRequest("--capture takes --from and --to, not --time");
+        if (!request->timesMs.empty())
+            return refuseRenderRequest("--capture takes --from and --to, not --time");
         if (request->fromMs >= request->toMs) return refuseRenderRequest("--from must be before --to");
         const FrameSpan span = frameSpan(request->fromMs, request->toMs, request->rate);
-        if (span.end <= span.first) return refuseRenderRequest("no frame of this rate lies between --from and --to");
+        if (span.end <= span.first)
+            return refuseRenderRequest("no frame of this rate lies between --from and --to");
         if (!given.out) request->out = "kestrane.mp4";
         request->mode = RenderMode::Capture;
     } else {
@@ -82,7 +84,8 @@ int chooseMode(const GivenOptions& given, RenderRequest* request) {
         }
         if (sequence && !(given.from && given.to)) return refuseRenderRequest("--from and --to go together");
         if (sequence && !given.rate) return refuseRenderRequest("a sequence needs --fps");
-        if (sequence && request->fromMs > request->toMs) return refuseRenderRequest("--from must not be after --to");
+        if (sequence && request->fromMs > request->toMs)
+            return refuseRenderRequest("--from must not be after --to");
         if (sequence && firstFrameAtOrAfter(request->fromMs, request->rate) >
                             lastFrameAtOrBefore(request->toMs, request->rate)) {
             return refuseRenderRequest("no frame of this rate lies between --from and --to");

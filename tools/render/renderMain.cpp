@@ -38,6 +38,7 @@ int main(int argc, char** argv) {
     case RenderMode::Bench:
     case RenderMode::BenchFrames:
         exit(runBenchmark(request.mode == RenderMode::BenchFrames, request.width, request.height));
-    default: exit(runPngFrames(request));
+    default:
+        exit(runPngFrames(request));
     }
 }

@@ -15,7 +15,8 @@ bool readFile(const char* path, std::vector<unsigned char>* bytes) {
     if (!file) return false;
     unsigned char buffer[65536];
     size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) bytes->insert(bytes->end(), buffer, buffer + got);
+    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0)
+        bytes->insert(bytes->end(), buffer, buffer + got);
     bool ok = !ferror(file);
     fclose(file);
     return ok;
@@ -105,7 +106,8 @@ int parseSoundcheckArguments(int argc, char** argv, SoundcheckOptions* options) 
                                       "milliseconds, a decimal number from 0 to 1000000", kSoundcheckUsage);
             }
         } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
-            return refuseArgument("kestrane-soundcheck", "argument", argv[i], "not an option", kSoundcheckUsage);
+            return refuseArgument("kestrane-soundcheck", "argument", argv[i], "not an option",
+                                  kSoundcheckUsage);
         } else {
             files.push_back(argv[i]);
         }

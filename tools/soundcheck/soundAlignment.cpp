@@ -16,13 +16,13 @@ namespace {
 
 const long kWindow = 1024;
 const long kHop = 256;
-const long kNear = 64;          // frames searched either side of the running offset
+const long kNear = 64;  // frames searched either side of the running offset
 const long kDecimate = 8;
 // Normalized correlation that counts as the same audio. A recording of a sink's monitor is the
 // music itself (gain aside, which the normalization removes); strict, so that a tone matching
 // itself one period away, or a window half filled with a dropout, never passes.
 const double kMatch = 0.98;
-const double kLoud = 1e-3;      // RMS below which the music is too quiet to compare
+const double kLoud = 1e-3;  // RMS below which the music is too quiet to compare
 
 double dot(const float* a, const float* b, long n) {
     double sum = 0;
@@ -43,8 +43,8 @@ double correlation(const std::vector<float>& music, const std::vector<float>& re
 }
 
 // Best music start for the recording window at recStart (n frames) among starts lo..hi; sets score.
-long bestNear(const std::vector<float>& music, const std::vector<float>& rec, long recStart, long lo,
-              long hi, double* score, long n = kWindow) {
+long bestNear(const std::vector<float>& music, const std::vector<float>& rec, long recStart, long lo, long hi,
+              double* score, long n = kWindow) {
     long best = lo;
     *score = -2;
     for (long m = lo; m <= hi; ++m) {
@@ -70,8 +70,8 @@ std::vector<float> decimate(const float* x, long n) {
 // Locates the recording block at recStart (length n) in the music segment [from, to): FFT
 // cross-correlation of the decimated signals, then a full-rate search around the peak. Returns the
 // music start, or -1 with score below kMatch when nothing matches.
-long locate(const std::vector<float>& music, const std::vector<float>& rec, long recStart, long n,
-            long from, long to, double* score) {
+long locate(const std::vector<float>& music, const std::vector<float>& rec, long recStart, long n, long from,
+            long to, double* score) {
     *score = -2;
     from = std::max(0L, from);
     to = std::min(long(music.size()), to);
@@ -113,7 +113,8 @@ long locate(const std::vector<float>& music, const std::vector<float>& rec, long
     for (long lag = 0; lag <= lags; ++lag) {
         double c = scores[size_t(lag)];
         if (c <= -2.0) continue;
-        if ((lag > 0 && scores[size_t(lag - 1)] > c) || (lag < lags && scores[size_t(lag + 1)] >= c)) continue;
+        if ((lag > 0 && scores[size_t(lag - 1)] > c) || (lag < lags && scores[size_t(lag + 1)] >= c))
+            continue;
         peaks.push_back(lag);
     }
     const size_t kCandidates = 8;
@@ -152,8 +153,8 @@ bool blockFollows(const std::vector<float>& music, const std::vector<float>& rec
 // matched window starting at next (offset after), narrowed with 64-frame blocks every 16 frames:
 // the first block that fails holds the disturbance's start near its end, the last one its end
 // near its start.
-long disturbedSpan(const std::vector<float>& music, const std::vector<float>& rec, long lastEnd,
-                   long before, long next, long after) {
+long disturbedSpan(const std::vector<float>& music, const std::vector<float>& rec, long lastEnd, long before,
+                   long next, long after) {
     const long kStep = 16, kBlock = 64;
     long first = lastEnd - kWindow;
     while (first < next + kWindow && blockFollows(music, rec, first, before)) first += kStep;
@@ -203,9 +204,9 @@ SoundAlignment alignRecording(const std::vector<float>& music, const std::vector
     }
     if (!result.aligned) return result;
     result.firstMusicFrame = start + offset;
-    long lastMatchEnd = -1;   // recording frame where the last matched window ended
+    long lastMatchEnd = -1;  // recording frame where the last matched window ended
     long lastOffset = offset;
-    long missed = 0;          // loud windows in a row that matched nothing near the offset
+    long missed = 0;  // loud windows in a row that matched nothing near the offset
     for (long n = start; n + kWindow <= recLength; n += kHop) {
         long m = n + offset;
         if (m < 0 || m + kWindow > long(music.size())) break;

@@ -14,11 +14,11 @@ struct SoundEvent {
 };
 
 struct SoundAlignment {
-    bool aligned;               // the recording was found in the music at all
-    long firstMusicFrame;       // music frame at the recording's first matched window
-    long lastMusicFrame;        // and at its last
-    long windows;               // windows where the music is loud enough to compare
-    long matchedWindows;        // of those, windows that follow the music
+    bool aligned;          // the recording was found in the music at all
+    long firstMusicFrame;  // music frame at the recording's first matched window
+    long lastMusicFrame;   // and at its last
+    long windows;          // windows where the music is loud enough to compare
+    long matchedWindows;   // of those, windows that follow the music
     std::vector<SoundEvent> events;
 };
 

@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -159,7 +159,8 @@ TEST(ToolArguments, NumbersAreWholeArgumentsInRange) {
     EXPECT_TRUE(parseDecimalArgument("-0.021", -1e12, 1e12, &d));
     EXPECT_EQ(d, -0.021);
     EXPECT_TRUE(parseDecimalArgument(".5", 0, 1, &d));
-    for (const char* bad : {"", ".", "-", "abc", "nan", "inf", "1e3", "0x10", "5ms", " 5", "5 ", "+5", "1,5", "2"}) {
+    for (const char* bad :
+         {"", ".", "-", "abc", "nan", "inf", "1e3", "0x10", "5ms", " 5", "5 ", "+5", "1,5", "2"}) {
         EXPECT_FALSE(parseDecimalArgument(bad, 0, 1, &d)) << bad;
     }
 }
@@ -173,10 +174,14 @@ TEST(ToolArguments, SoundcheckTakesTwoFilesAndAStrictLimit) {
     EXPECT_EQ(o.limitMs, 5.0);
     ASSERT_EQ(parseSoundcheck({"m.mp3", "r.raw", "--limit-ms", "2.5"}, &o, &said), 0);
     EXPECT_EQ(o.limitMs, 2.5);
-    const std::vector<std::vector<const char*>> refused = {
-        {"m.mp3", "r.raw", "--limit-ms", "abc"}, {"m.mp3", "r.raw", "--limit-ms", "-1"},
-        {"m.mp3", "r.raw", "--limit-ms", "5ms"}, {"m.mp3", "r.raw", "--limit-ms"},
-        {"m.mp3"},  {"m.mp3", "r.raw", "extra"}, {"m.mp3", "r.raw", "--limit"}, {}};
+    const std::vector<std::vector<const char*>> refused = {{"m.mp3", "r.raw", "--limit-ms", "abc"},
+                                                           {"m.mp3", "r.raw", "--limit-ms", "-1"},
+                                                           {"m.mp3", "r.raw", "--limit-ms", "5ms"},
+                                                           {"m.mp3", "r.raw", "--limit-ms"},
+                                                           {"m.mp3"},
+                                                           {"m.mp3", "r.raw", "extra"},
+                                                           {"m.mp3", "r.raw", "--limit"},
+                                                           {}};
     for (const auto& args : refused) {
         EXPECT_EQ(parseSoundcheck(args, &o, &said), 2) << args.size();
         EXPECT_EQ(said.rfind("kestrane-soundcheck: ", 0), 0u) << said;
