@@ -377,6 +377,24 @@ add_null_sink() {
   fail "the null sink \"$1\" did not appear"
 }
 
+# move_stream INPUT SINK: moves the sink input INPUT to the sink named SINK and waits until the
+# server lists it there (true), up to 10 s. The move is asked again every half second: PipeWire's
+# session manager drops a move to a sink it has not taken in yet, and a loaded PipeWire takes
+# seconds to list a move it made.
+move_stream() {
+  local sink
+  sink=$(pactl list short sinks | awk -v name="$2" '$2 == name {print $1}')
+  for _ in $(seq 20); do
+    pactl move-sink-input "$1" "$2" || return 1
+    for _ in $(seq 5); do
+      pactl list short sink-inputs | awk -v s="$1" -v k="$sink" '$1 == s && $2 == k {found = 1} END {exit !found}' &&
+        return 0
+      sleep 0.1
+    done
+  done
+  return 1
+}
+
 # The demo's clock trace lines "clock at wall W s music T s" from line $1 on, as "W T".
 clock_pairs() { grep "clock at wall" "$work/stderr" | tail -n +"${1:-1}" | awk '{print $5, $8}'; }
 

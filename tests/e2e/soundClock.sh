@@ -34,20 +34,7 @@ play_through_server_faults() {
   add_null_sink second
   stream=$(demo_stream)
   [ -n "$stream" ] || fail "$server: the demo's stream is not on the server"
-  # The server moves it at once; a loaded PipeWire takes seconds to say so, and its session
-  # manager drops a move to a sink it has not taken in yet: the move is asked again until seen.
-  local moved="" second
-  second=$(pactl list short sinks | awk '$2 == "second" {print $1}')
-  for _ in $(seq 5); do
-    pactl move-sink-input "$stream" second || fail "$server: the stream could not be moved"
-    for _ in $(seq 40); do
-      pactl list short sink-inputs | awk -v s="$stream" -v sink="$second" '$1 == s && $2 == sink {found = 1} END {exit !found}' &&
-        { moved=1; break; }
-      sleep 0.05
-    done
-    [ -n "$moved" ] && break
-  done
-  [ -n "$moved" ] || fail "$server: the stream is not on the second sink after five moves:" \
+  move_stream "$stream" second || fail "$server: the stream is not on the second sink:" \
     "$(pactl list short sink-inputs | tr '\t\n' ' ;')" "sinks: $(pactl list short sinks | tr '\t\n' ' ;')"
   local reports=$(grep -c "server played" "$work/stderr")
   sleep 3

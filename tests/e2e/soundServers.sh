@@ -133,12 +133,7 @@ for server in pulseaudio pipewire; do
   input=$(one_sink_input) || fail "$server: paplay's stream did not appear"
   [ "$(stream_sink)" = "$(sink_index out)" ] || fail "$server: the stream is not on \"out\""
   pactl list sink-inputs | grep -i latency | sed "s/^[[:space:]]*/$server: /"
-  pactl move-sink-input "$input" second || fail "$server: move-sink-input failed"
-  for _ in $(seq 20); do
-    [ "$(stream_sink)" = "$(sink_index second)" ] && break
-    sleep 0.1
-  done
-  [ "$(stream_sink)" = "$(sink_index second)" ] || fail "$server: the stream is not on \"second\""
+  move_stream "$input" second || fail "$server: the stream is not on \"second\""
   wait "$player" || fail "$server: paplay failed after the move"
   sleep 0.3
   stop_recording
