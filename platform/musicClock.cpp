@@ -208,11 +208,6 @@ long long clockPosition(MusicClock* c, double now) {
     } else {
         const double elapsed = std::max(0.0, now - c->anchorTime);
         frame = std::min(c->anchorFrame + (long long)(elapsed * c->rate), c->advancedFrame + c->aheadLimit);
-        const double sinceRead = std::max(0.0, now - c->lastRead);
-        if (!c->released)
-            frame =
-                std::min(frame, c->lastReported + 1 + (long long)(sinceRead * (1 + kCatchUpRate) * c->rate));
-        c->released = false;
         if (c->slewFrames != 0) {
             const double left =
                 std::fabs(c->slewFrames) - kSlewRate * std::max(0.0, now - c->slewTime) * c->rate;
@@ -222,6 +217,12 @@ long long clockPosition(MusicClock* c, double now) {
                 c->slewFrames = 0;
             }
         }
+        // The catch-up limit holds for the position as reported, slew included.
+        const double sinceRead = std::max(0.0, now - c->lastRead);
+        if (!c->released)
+            frame =
+                std::min(frame, c->lastReported + 1 + (long long)(sinceRead * (1 + kCatchUpRate) * c->rate));
+        c->released = false;
     }
     frame = std::max(frame, c->lastReported);
     c->lastReported = frame;

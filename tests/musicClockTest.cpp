@@ -267,6 +267,27 @@ TEST_F(ClockTest, ALostOutputLeavesTheClockRunningFromWhereItWas) {
     EXPECT_NEAR(double(clockPosition(&held, 1.6)), double(frames(50.5)), 1.0);
 }
 
+TEST_F(ClockTest, ABetterReportDuringTheSlewIsCaughtUpWithoutAJump) {
+    // The returning output is heard 25 ms after the silent clock (slewed onto), then its reports
+    // say 20 ms more: slew and catch-up together stay within 1.3 times real time.
+    clockStart(&clock, kRate, false, 0.0);
+    clockPlaceSegment(&clock, 0, 0);
+    clockHeard(&clock, 0, 0.0, frames(0.08));
+    clockLose(&clock, 1.0);
+    const long long aimed = clockRegain(&clock, 2.0, frames(0.2));
+    clockPlaceSegment(&clock, 0, aimed);
+    long long previous = clockPosition(&clock, 2.0);
+    for (double t = 2.0 + 1.0 / 60; t < 4.0; t += 1.0 / 60) {
+        const double heardFrom = 2.225;
+        if (t >= heardFrom)
+            clockHeard(&clock, frames(t - heardFrom) + (t >= 2.3 ? frames(0.02) : 0), t, frames(0.08));
+        const long long now = clockPosition(&clock, t);
+        ASSERT_GE(now, previous) << "backwards at " << t;
+        EXPECT_LE(ms(now - previous), 1000.0 / 60 * 1.3 + 0.1) << "a jump at " << t;
+        previous = now;
+    }
+}
+
 TEST_F(ClockTest, AReturningOutputIsAimedAtTheSilentClockAndSlewedOntoIt) {
     clockStart(&clock, kRate, false, 0.0);
     clockPlaceSegment(&clock, 0, 0);
