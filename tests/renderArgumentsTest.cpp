@@ -107,6 +107,10 @@ TEST(RenderArguments, OneRuleForEveryModeAndUsageErrorsExitTwoWithTheUsage) {
     EXPECT_NE(said.find("--to '210'"), std::string::npos) << said;
     EXPECT_EQ(parse({"--from", "0", "--to", "210", "--fps", "10", "--out", "/tmp/x"}, &request, &said), 2);
     EXPECT_NE(said.find("--to '210'"), std::string::npos) << said;
+    // The refusal and the usage name the presentation's end.
+    EXPECT_NE(said.find("past the end of the presentation, 203 s"), std::string::npos) << said;
+    EXPECT_NE(said.find("0 to 203, at most three decimals"), std::string::npos) << said;
+    EXPECT_NE(said.find("0 to 203 s) into an MP4"), std::string::npos) << said;
 }
 
 TEST(RenderArguments, RequestsOfEachMode) {

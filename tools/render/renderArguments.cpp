@@ -10,13 +10,17 @@
 
 namespace {
 
-const char* const kTimeExpected = "seconds from 0 to 203 as a decimal number, at most three decimals";
-const char* const kPastTheEnd = "past the end of the presentation, 203 s";
+// Both name the presentation's end, kPresentationEnd (whole seconds).
+const char* const kTimeExpected = "seconds from 0 to %d as a decimal number, at most three decimals";
+const char* const kPastTheEnd = "past the end of the presentation, %d s";
 const char* const kRateExpected = "frames per second N or N/D, whole numbers, 1 to 1000 fps";
 
 // A refused value: one line naming the option and its value, then the usage; the exit code 2.
+// expected may hold one %d: the presentation's end in whole seconds.
 int refuse(const char* option, const char* value, const char* expected) {
-    fprintf(stderr, "kestrane-render: bad %s '%s' (%s)\n", option, value, expected);
+    char why[160];
+    snprintf(why, sizeof why, expected, kPresentationEndSeconds);
+    fprintf(stderr, "kestrane-render: bad %s '%s' (%s)\n", option, value, why);
     printRenderUsage(stderr);
     return 2;
 }
@@ -105,19 +109,20 @@ void printRenderUsage(FILE* stream) {
             "       kestrane-render --capture [--fps N|N/D] [--size WxH] [--from A --to B] [--out FILE]\n"
             "       kestrane-render --bench | --bench-frames [--size WxH]\n"
             "A frame at time T is the presented frame the demo shows at music time T (seconds,\n"
-            "0 to 203, at most three decimals) when played from the start without seeking at the call's\n"
+            "0 to %d, at most three decimals) when played from the start without seeking at the call's\n"
             "frame rate: --fps for sequences and videos, 60 fps for --time unless --fps is given. The\n"
             "clear colour, fog range, glitch value and spectrum that earlier frames leave are those of\n"
             "such a run, whatever order the times come in.\n"
             "PNG frames are written as DIR/t<T>.png (DIR is created), each frame n*D/N s of [A, B] for a\n"
             "sequence. Rates N/D are whole numbers, 1 to 1000 fps.\n"
-            "--capture renders the frames n*D/N s of [A, B) (default 60 fps, 0 to 203 s) into an MP4\n"
+            "--capture renders the frames n*D/N s of [A, B) (default 60 fps, 0 to %d s) into an MP4\n"
             "(H.264 and AAC, default kestrane.mp4) with the soundtrack.\n"
             "--size WxH (default 800x600; even numbers for --capture) draws every frame natively at\n"
             "that size: the 4:3 picture as large as fits, centred, black beside or above and below it.\n"
             "--bench prints frame times per schedule window, start-up, memory, export rate and the\n"
             "audio clock; --bench-frames only the frame times.\n"
-            "Bad arguments exit with status 2 before anything is made.\n");
+            "Bad arguments exit with status 2 before anything is made.\n",
+            kPresentationEndSeconds, kPresentationEndSeconds);
 }
 
 int refuseRenderRequest(const char* why) {

@@ -53,6 +53,7 @@ double monotonicSeconds();
 // Video export.
 // ---------------------------------------------------------------------------------------------
 const long long kPresentationEndMs = (long long)(kPresentationEnd * 1000.0f);
+const int kPresentationEndSeconds = (int)kPresentationEnd;
 
 struct CaptureOptions {
     FrameRate rate = {60, 1};
