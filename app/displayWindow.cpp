@@ -10,6 +10,7 @@
 #include "director/director.h"
 #include "external/qrx/shaderLibrary"
 #include "platform/platform.h"
+#include "platform/trace.h"
 
 bool isFullscreen = true;
 bool isActive = true;
@@ -128,6 +129,8 @@ void displayWindowProc(const PlatformEvent& event) {
 void resizeScene(int width, int height) {
     if (height == 0) height = 1;
     fitPicture(width, height);
+    traceLine("picture %dx%d at %d,%d in a %dx%d drawable", pictureRect.width, pictureRect.height,
+              pictureRect.x, pictureRect.y, width, height);
     glViewport(0, 0, width, height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();

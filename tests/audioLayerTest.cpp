@@ -152,12 +152,8 @@ TEST(SilentClock, RunsAndSeeksWithoutAnyDevice) {
 }
 
 TEST(DeviceClock, HoldsSeekTargetsAndNeverRunsBackwards) {
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
-    audioSetOffline(false);
-    if (!audioInit(44100)) GTEST_SKIP() << "no audio driver available";
-    std::vector<unsigned char> mp3 = encodeToneMp3(4.0, 440.0, 0.3);
-    MusicStream* s = audioStreamOpen(mp3.data(), long(mp3.size()));
-    ASSERT_NE(s, nullptr);
+    MusicStream* s = openToneOnDummyDevice();
+    if (!s) GTEST_SKIP() << "no audio driver available";
     int channel = audioStreamPlay(s, true);
     audioSetPaused(channel, false);
     EXPECT_EQ(audioStreamGetTime(s), 0);
@@ -192,12 +188,8 @@ TEST(DeviceClock, HoldsSeekTargetsAndNeverRunsBackwards) {
 // The outputs' threads (SDL's callback, libpulse's) must not write text: a lost output is recorded
 // there and said on the main thread at the next position read, in the trace's own words.
 TEST(DeviceClock, ALostOutputIsTracedAtTheNextReadNotWhereItWasLost) {
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
-    audioSetOffline(false);
-    if (!audioInit(44100)) GTEST_SKIP() << "no audio driver available";
-    std::vector<unsigned char> mp3 = encodeToneMp3(4.0, 440.0, 0.3);
-    MusicStream* s = audioStreamOpen(mp3.data(), long(mp3.size()));
-    ASSERT_NE(s, nullptr);
+    MusicStream* s = openToneOnDummyDevice();
+    if (!s) GTEST_SKIP() << "no audio driver available";
     audioStreamPlay(s, false);
     const TraceLevel before = traceLevel();
     traceSetLevel(TRACE_ON);

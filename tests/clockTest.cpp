@@ -15,13 +15,8 @@
 #include "tools/render/clockMeasurement.h"
 
 TEST(MeasuredClock, FollowsTheSamplesTheDeviceConsumes) {
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
-    audioClose();
-    audioSetOffline(false);
-    if (!audioInit(44100)) GTEST_SKIP() << "no audio driver available";
-    std::vector<unsigned char> mp3 = encodeToneMp3(4.0, 440.0, 0.3);
-    MusicStream* s = audioStreamOpen(mp3.data(), long(mp3.size()));
-    ASSERT_NE(s, nullptr);
+    MusicStream* s = openToneOnDummyDevice();
+    if (!s) GTEST_SKIP() << "no audio driver available";
     int channel = audioStreamPlay(s, true);
     audioSetPaused(channel, false);
     ClockFigures figures;

@@ -3,6 +3,9 @@
 #include <lame/lame.h>
 
 #include <cmath>
+#include <cstdlib>
+
+#include "platform/platform.h"
 
 std::vector<unsigned char> encodeTestMp3(long frames, const std::function<float(long)>& sample) {
     lame_global_flags* lame = lame_init();
@@ -37,4 +40,14 @@ std::vector<unsigned char> encodeToneMp3(double seconds, double hz, double ampli
     return encodeTestMp3(long(seconds * 44100), [=](long i) {
         return float(amplitude * std::sin(2.0 * M_PI * hz * double(i) / 44100.0));
     });
+}
+
+MusicStream* openToneOnDummyDevice() {
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    audioClose();
+    audioSetOffline(false);
+    if (!audioInit(kSampleRate)) return nullptr;
+    // The stream keeps a pointer to the bytes: they live as long as the process.
+    static const std::vector<unsigned char> mp3 = encodeToneMp3(4.0, 440.0, 0.3);
+    return audioStreamOpen(mp3.data(), long(mp3.size()));
 }

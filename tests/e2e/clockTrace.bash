@@ -4,20 +4,22 @@
 
 # Fails unless, from the first frame on, the picture's clock held at 0 while nothing was heard, then
 # never stood still for more than two frames (34 ms) while the server played on, never jumped (a
-# step more than 20 ms beyond the wall time between two frames) and never ran back, but for seeks,
-# which hold their target until it is heard; and unless, while the sound plays, no frame was ahead
-# of what the server said it had played by more than $2 ms, nor more than 25 ms behind its latest
-# report. What the server said is the best of its reports of the last quarter second, run on in real
-# time (a server that reports once per processing cycle says too little between cycles). For 0.5 s
-# after a hold ends the clock may still be catching up, and for 1 s after a lost server is back it
-# slews onto the new server's sound: neither counts as behind or ahead. $1: what the run was.
+# step more than 20 ms beyond the wall time between two frames, and beyond the catch-up pace of a
+# fifth faster than real time) and never ran back, but for seeks, which hold their target until it
+# is heard; and unless, while the sound plays, no frame was ahead of what the server said it had
+# played by more than $2 ms, nor more than 25 ms behind its latest report for two frames running
+# without catching up. What the server said is the best of its reports of the last quarter second,
+# run on in real time (a server that reports once per processing cycle says too little between
+# cycles). For 0.5 s after a hold ends the clock may still be catching up, and for 1 s after a lost
+# server is back it slews onto the new server's sound: neither counts as behind or ahead.
+# $1: what the run was.
 expect_clock_follows_sound() {
   awk -v what="$1" -v tolerance="$2" '
     function problem(text) { if (problems < 5) printf "%s: %s\n", what, text; problems++ }
-    /-trace: seek / { hold = 1; held = -1; seeks++; next }
+    /-trace: seek / { hold = 1; held = -1; seeks++; behindBefore = 0; next }
     /-trace: server played / { reports++; rm[reports] = $5; rw[reports] = $9; next }
     /-trace: sound device lost/ { lost++; since = reports; next }
-    /-trace: sound device back/ { back++; settle = 1.0; settleFrom = -1; next }
+    /-trace: sound device back/ { back++; settle = 1.0; settleFrom = -1; behindBefore = 0; next }
     !/-trace: frame at wall / { next }
     {
       wall = $5; music = $8; frames++
@@ -45,7 +47,8 @@ expect_clock_follows_sound() {
           still = -1e9
         }
       } else {
-        if (dm - dw > 0.020) problem(sprintf("jumped %.0f ms in %.0f ms at music %.3f s (wall %.3f s)", dm * 1000, dw * 1000, music, wall))
+        # Catching up, the clock may run a fifth faster than real time; 5 ms for when the reads fell.
+        if (dm - dw > 0.020 && dm - dw > 0.2 * dw + 0.005) problem(sprintf("jumped %.0f ms in %.0f ms at music %.3f s (wall %.3f s)", dm * 1000, dw * 1000, music, wall))
         if (dm < 0) problem(sprintf("ran back %.0f ms at music %.3f s", -dm * 1000, music))
         still = 0; stillFrames = 0
       }
@@ -61,7 +64,10 @@ expect_clock_follows_sound() {
         for (k = reports; k > since && rw[k] > wall; k--) ;
         if (k > since) {
           if (rm[k] - music > worstBehind) worstBehind = rm[k] - music
-          if (rm[k] - music > 0.025) problem(sprintf("%.0f ms behind the server at music %.3f s (wall %.3f s)", (rm[k] - music) * 1000, music, wall))
+          # A server that plays a burst (a loaded machine) leaves the clock behind until it has
+          # caught up at its promised pace: behind counts when it stayed behind without doing so.
+          if (rm[k] - music > 0.025 && behindBefore && dm < 1.1 * dw) problem(sprintf("%.0f ms behind the server at music %.3f s (wall %.3f s), not catching up", (rm[k] - music) * 1000, music, wall))
+          behindBefore = rm[k] - music > 0.025
         }
       }
       pw = wall; pm = music

@@ -20,6 +20,12 @@ trap cleanup EXIT
 fail() {
   echo "FAIL: $*" >&2
   for f in "$work"/stdout "$work"/stderr; do [ -f "$f" ] && { echo "--- $f"; tail -20 "$f"; } >&2; done
+  # The picture's fits and the last screenshot, kept for a failure that does not come back at once.
+  [ -f "$work/stderr" ] && grep "trace: picture " "$work/stderr" | tail -4 >&2
+  if [ -f "$work/shot.png" ]; then
+    local kept=${TMPDIR:-/tmp}/kestrane-failed-$(basename "$0" .sh).png
+    cp "$work/shot.png" "$kept" && echo "--- last screenshot kept as $kept" >&2
+  fi
   exit 1
 }
 
