@@ -19,7 +19,7 @@ namespace {
 // KESTRANE_TRACE=frames adds a line per frame: when it read the music time, the time, and when it
 // was presented (the picture's own lag behind the clock is the difference).
 long tracedFrames = 0;
-double frameStartWall = 0.0;  // when the last frame read DemoTime, on platformSeconds' scale
+double frameReadWall = 0.0;  // when the last frame read DemoTime, on platformSeconds' scale
 
 // Checks the frame for GL errors and, four times a second of wall time, says where the music clock
 // stands against the wall clock (tests compare the two across a lost sound server).
@@ -30,8 +30,7 @@ void traceFrame() {
     static double nextClockLine = 0.0;
     const double now = platformSeconds();
     if (traceLevel() == TRACE_FRAMES) {
-        traceLine("frame at wall %.4f s music %.3f s presented at wall %.4f s", frameStartWall, DemoTime,
-                  now);
+        traceLine("frame at wall %.4f s music %.3f s presented at wall %.4f s", frameReadWall, DemoTime, now);
     }
     if (now >= nextClockLine) {
         // The two clocks read together: a read that was held up (over 2 ms between the wall
@@ -68,7 +67,7 @@ void applySeekKeys(float demoTime) {
     if (back) seekMusicMs(int(demoTime * 1000.0 - 1000.0));
     if (forward || back) {
         traceLine("seek%s%s at wall %.3f s (frame at wall %.3f s) from %.3f s", forward ? " M" : "",
-                  back ? " N" : "", platformSeconds(), frameStartWall, demoTime);
+                  back ? " N" : "", platformSeconds(), frameReadWall, demoTime);
     }
 }
 
@@ -83,7 +82,6 @@ void runMessageLoop() {
             continue;
         }
         const bool drawn = isActive;
-        if (tracing()) frameStartWall = platformSeconds();
         if (drawn && !renderFrame()) {
             done = true;
         } else if (keyCommanded(VK_ESCAPE)) {
@@ -91,6 +89,7 @@ void runMessageLoop() {
         } else {
             platformSwapBuffers();
         }
+        if (tracing()) frameReadWall = drawn ? musicReadWall() : platformSeconds();
         if (tracing() && drawn) traceFrame();
         applySeekKeys(DemoTime);
         if (keyCommanded(VK_F1)) {

@@ -67,6 +67,8 @@ const char* const kMusicPath = "data/music/ivo_marenk_-_kestrane.mp3";
 void startMusic();
 void activateSpectrum();
 int musicTimeMs();  // the stream position in ms
+// When musicTimeMs last read the position, on platformSeconds' scale: the traces pair the two.
+double musicReadWall();
 void seekMusicMs(int ms);
 const float* musicSpectrum();  // 512 values
 

@@ -76,7 +76,17 @@ void startMusic() {
 
 void activateSpectrum() { audioSetSpectrumActive(true); }
 
-int musicTimeMs() { return audioStreamGetTime(musicStream); }
+namespace {
+double lastReadWall = 0.0;
+}
+
+int musicTimeMs() {
+    const int ms = audioStreamGetTime(musicStream);
+    lastReadWall = platformSeconds();
+    return ms;
+}
+
+double musicReadWall() { return lastReadWall; }
 
 void seekMusicMs(int ms) { audioStreamSetTime(musicStream, ms); }
 
