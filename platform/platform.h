@@ -70,6 +70,16 @@ const volatile sig_atomic_t* platformCaughtStopSignal();
 // Window and GL context (one window at a time).
 // ---------------------------------------------------------------------------------------------
 bool platformInitVideo();  // stands in for registering the window class
+// SDL's video driver for the environment (values of SDL_VIDEODRIVER and WAYLAND_DISPLAY, null when
+// unset): SDL_VIDEODRIVER set wins; a Wayland session tries wayland first and x11 when that cannot
+// start; otherwise SDL chooses. first null: SDL's own choice. reason: for the trace.
+struct VideoDriverChoice {
+    const char* first;
+    const char* fallback;
+    const char* reason;
+};
+VideoDriverChoice chooseVideoDriver(const char* sdlVideoDriver, const char* waylandDisplay);
+bool initVideoDriver();  // initialises SDL's video as chosen; says which driver under KESTRANE_TRACE
 // The usable area of the first screen (no panels or docks); false where there is no screen.
 bool platformWorkArea(int* width, int* height);
 void platformShowCursor(bool show);

@@ -63,7 +63,7 @@ int platformMessageBox(const char* text, const char* caption, unsigned style) {
 
 bool platformInitVideo() {
     if (videoReady) return true;
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    if (!initVideoDriver()) return false;
     videoReady = true;
     return true;
 }

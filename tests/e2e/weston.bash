@@ -1,0 +1,111 @@
+# weston.bash: a private Weston compositor for the whole-program tests under Wayland. Sourced after
+# common.bash. Weston runs headless (pixman renderer, --debug for its screenshooter) in its own
+# XDG_RUNTIME_DIR, with our module tests/e2e/weston/testSeat.c giving it a seat whose keys the
+# test presses and whose window list it reads (see that file for the commands). The desktop's
+# background is white, so any white seen is desktop that no window covers.
+weston_pid=""
+weston_tag=0
+
+# Stops the compositor (and Xwayland with it), then does common.bash's cleanup.
+trap 'stop_weston; cleanup' EXIT
+
+# start_weston WIDTH HEIGHT [weston options...]: a headless output of WIDTH x HEIGHT pixels (with
+# --scale=2 its desktop is half that in logical units). Exports WAYLAND_DISPLAY and unsets DISPLAY,
+# as in a Wayland session without Xwayland; skips the test where Weston or the module is missing.
+start_weston() {
+  local width=$1 height=$2
+  shift 2
+  command -v weston >/dev/null || skip "no weston"
+  command -v weston-screenshooter >/dev/null || skip "no weston-screenshooter"
+  [ -f "$build/tests/kestrane-test-seat.so" ] || skip "the Weston test module was not built (libweston-10-dev)"
+  export XDG_RUNTIME_DIR=$work/wayland-runtime
+  mkdir -p "$XDG_RUNTIME_DIR" "$work/shots"
+  chmod 700 "$XDG_RUNTIME_DIR"
+  export KESTRANE_WESTON_CONTROL=$work/weston-control KESTRANE_WESTON_REPLIES=$work/weston-replies
+  rm -f "$KESTRANE_WESTON_CONTROL"
+  mkfifo "$KESTRANE_WESTON_CONTROL"
+  # Held open for reading and writing, so that a write never waits for a reader.
+  exec 7<>"$KESTRANE_WESTON_CONTROL"
+  : >"$KESTRANE_WESTON_REPLIES"
+  printf '%s\n' '[core]' 'idle-time=0' '[shell]' 'panel-position=none' 'background-color=0xffffffff' \
+    'locking=false' 'animation=none' 'close-animation=none' 'startup-animation=none' \
+    'focus-animation=none' >"$work/weston.ini"
+  unset DISPLAY WAYLAND_DISPLAY
+  weston --backend=headless-backend.so --use-pixman --debug --idle-time=0 --socket=kestrane-test \
+    --width="$width" --height="$height" --config="$work/weston.ini" \
+    --modules="$build/tests/kestrane-test-seat.so" "$@" >"$work/weston.log" 2>&1 &
+  weston_pid=$!
+  for _ in $(seq 100); do
+    if [ -S "$XDG_RUNTIME_DIR/kestrane-test" ] && grep -q "kestrane test seat: commands" "$work/weston.log"; then
+      export WAYLAND_DISPLAY=kestrane-test
+      weston_ask outputs >/dev/null && return 0
+    fi
+    kill -0 "$weston_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  tail -20 "$work/weston.log" >&2
+  fail "Weston did not start"
+}
+
+stop_weston() {
+  [ -n "$weston_pid" ] || return 0
+  kill "$weston_pid" 2>/dev/null
+  for _ in $(seq 30); do kill -0 "$weston_pid" 2>/dev/null || break; sleep 0.1; done
+  kill -9 "$weston_pid" 2>/dev/null
+  wait "$weston_pid" 2>/dev/null
+  weston_pid=""
+}
+
+# weston_ask COMMAND...: sends a command to the test module and prints its reply lines without
+# their tag; fails when Weston does not answer within 5 s or reports an error.
+weston_ask() {
+  weston_tag=$((weston_tag + 1))
+  local tag=$weston_tag
+  echo "$tag $*" >&7
+  for _ in $(seq 50); do
+    if grep -q "^$tag \(done\|error\)" "$KESTRANE_WESTON_REPLIES"; then
+      grep -q "^$tag error" "$KESTRANE_WESTON_REPLIES" && fail "Weston: $(grep "^$tag error" "$KESTRANE_WESTON_REPLIES")"
+      grep "^$tag " "$KESTRANE_WESTON_REPLIES" | grep -v "^$tag done" | cut -d' ' -f2-
+      return 0
+    fi
+    kill -0 "$weston_pid" 2>/dev/null || fail "Weston has ended"
+    sleep 0.1
+  done
+  fail "Weston did not answer '$*'"
+}
+
+# Evdev key codes the tests press.
+KEY_ESC=1
+KEY_F1=59
+KEY_M=50
+KEY_N=49
+
+wl_tap() { weston_ask tap "$1" >/dev/null; }
+wl_key_down() { weston_ask key "$1" down >/dev/null; }
+wl_key_up() { weston_ask key "$1" up >/dev/null; }
+
+# The desktop's windows, topmost first, one per line: "X Y WIDTH HEIGHT FULLSCREEN ACTIVATED TITLE".
+wl_windows() { weston_ask windows | cut -d' ' -f2-; }
+
+# The window line of the window titled exactly $1, waiting up to $2 seconds (default 20) for it.
+wait_wl_window() {
+  local line
+  for _ in $(seq $(( ${2:-20} * 10 ))); do
+    line=$(wl_windows | awk -v t="$1" '{w = $0; sub(/^([^ ]+ ){6}/, "", w)} w == t {print; exit}')
+    [ -n "$line" ] && { echo "$line"; return 0; }
+    [ -n "$demo_pid" ] && ! kill -0 "$demo_pid" 2>/dev/null && return 1
+    sleep 0.1
+  done
+  return 1
+}
+
+# Takes a screenshot of the whole desktop (in output pixels) into $work/shot.png, which
+# screen.bash's region checks read.
+shot() {
+  rm -f "$work"/shots/*.png
+  (cd "$work/shots" && weston-screenshooter >/dev/null 2>&1) || fail "weston-screenshooter failed"
+  local file
+  file=$(ls "$work"/shots/*.png 2>/dev/null | head -1)
+  [ -n "$file" ] || fail "weston-screenshooter wrote no picture"
+  mv "$file" "$work/shot.png"
+}
