@@ -1,7 +1,8 @@
 // mainLoop.cpp
 // The program entry and the loop: drain every pending event, then on each idle turn draw one
 // frame, present it and apply the keys (Escape quits, M and N jump the music one second, F1
-// re-creates the window in the other mode). No frame pacing: all timing comes from the music.
+// re-creates the window in the other mode, or switches the kept window where the system cannot
+// re-create it safely). No frame pacing: all timing comes from the music.
 #include <GL/gl.h>
 
 #include "app/app.h"
@@ -96,14 +97,19 @@ void runMessageLoop() {
         if (keyCommanded(VK_F1)) {
             KeyState[VK_F1] = false;
             KeyPressedSinceIdle[VK_F1] = false;
-            closeDisplayWindow();
-            isFullscreen = !isFullscreen;
-            if (tracing()) {
+            bool reopened;
+            if (platformCanRecreateWindow()) {
+                closeDisplayWindow();
+                isFullscreen = !isFullscreen;
                 traceLine("window re-created (%s)", isFullscreen ? "full screen" : "windowed");
+                reopened = openDisplayWindow(kReopenedWindowTitle, 800, 600, 32, isFullscreen);
+            } else {
+                isFullscreen = !isFullscreen;
+                traceLine("window switched (%s), window and GL context kept",
+                          isFullscreen ? "full screen" : "windowed");
+                reopened = switchDisplayWindow(kReopenedWindowTitle, 800, 600, 32, isFullscreen);
             }
-            if (!openDisplayWindow(kReopenedWindowTitle, 800, 600, 32, isFullscreen)) {
-                return traceLoopEnd("reopen failed");
-            }
+            if (!reopened) return traceLoopEnd("reopen failed");
         }
         endIdleKeyTurn();
         if (done) return traceLoopEnd(DemoTime > kPresentationEnd ? "end of presentation" : "escape");

@@ -90,6 +90,14 @@ bool platformMakeCurrent();      // the context on the window
 bool platformReleaseCurrent();   // no context current
 void platformDeleteGlContext();
 void platformDestroyWindow();
+// Whether the window may be destroyed and another created. Not on SDL 2.26's wayland driver: it
+// leaks the old window's toplevel through libdecor, and the compositor's next configure for it
+// reaches freed memory (a crash within a second). There the window is switched instead (below).
+bool platformCanRecreateWindow();
+// Switches the open window between desktop full screen and a resizable width x height window
+// under a new title, keeping the window and its GL context. The new drawable size arrives as
+// EVENT_RESIZED once the system has applied it.
+bool platformSwitchWindow(const char* title, int width, int height, bool fullscreen);
 void platformShowWindow();  // show, raise and focus
 void platformSwapBuffers();
 void platformDisableScreenSaver();

@@ -14,6 +14,10 @@ namespace {
 SDL_Window* window = nullptr;
 SDL_GLContext context = nullptr;
 bool videoReady = false;
+// The drawable size last reported to the program. A scale change (the window moved to another
+// output, the output's scale set anew) changes it without always a size event from SDL.
+int reportedWidth = 0;
+int reportedHeight = 0;
 
 SDL_MessageBoxFlags boxFlags(unsigned style) {
     switch (style & 0xF0) {
@@ -125,6 +129,24 @@ void platformDestroyWindow() {
     window = nullptr;
 }
 
+bool platformCanRecreateWindow() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return !driver || SDL_strcmp(driver, "wayland") != 0;
+}
+
+bool platformSwitchWindow(const char* title, int width, int height, bool fullscreen) {
+    if (!window) return false;
+    SDL_SetWindowTitle(window, title);
+    if (fullscreen) return SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0;
+    // Set while still full screen, the size is the one the window returns to.
+    SDL_SetWindowSize(window, width, height);
+    if (SDL_SetWindowFullscreen(window, 0) != 0) return false;
+    SDL_SetWindowResizable(window, SDL_TRUE);
+    SDL_SetWindowSize(window, width, height);
+    SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+    return true;
+}
+
 void platformShowWindow() {
     if (!window) return;
     SDL_ShowWindow(window);
@@ -140,6 +162,8 @@ void platformDisableScreenSaver() { SDL_DisableScreenSaver(); }
 bool platformWindowClientSize(int* width, int* height) {
     if (!window) return false;
     SDL_GL_GetDrawableSize(window, width, height);
+    reportedWidth = *width;
+    reportedHeight = *height;
     return true;
 }
 
@@ -181,7 +205,16 @@ int platformVirtualKey(int keycode) {
 
 bool platformPollEvent(PlatformEvent* event) {
     SDL_Event e;
-    if (!SDL_PollEvent(&e)) return false;
+    if (!SDL_PollEvent(&e)) {
+        // The queue is empty: a drawable that changed size unannounced is reported now.
+        if (!window) return false;
+        int width = 0, height = 0;
+        SDL_GL_GetDrawableSize(window, &width, &height);
+        if (width == reportedWidth && height == reportedHeight) return false;
+        *event = {EVENT_RESIZED, 0, width, height};
+        platformWindowClientSize(&width, &height);
+        return true;
+    }
     *event = {EVENT_OTHER, 0, 0, 0};
     switch (e.type) {
     case SDL_QUIT:
@@ -212,7 +245,7 @@ bool platformPollEvent(PlatformEvent* event) {
             event->type = EVENT_RESIZED;
             event->width = e.window.data1;
             event->height = e.window.data2;
-            if (window) SDL_GL_GetDrawableSize(window, &event->width, &event->height);
+            platformWindowClientSize(&event->width, &event->height);
             break;
         default:
             break;

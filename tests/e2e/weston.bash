@@ -4,7 +4,6 @@
 # test presses and whose window list it reads (see that file for the commands). The desktop's
 # background is white, so any white seen is desktop that no window covers.
 weston_pid=""
-weston_tag=0
 
 # Stops the compositor (and Xwayland with it), then does common.bash's cleanup.
 trap 'stop_weston; cleanup' EXIT
@@ -59,8 +58,9 @@ stop_weston() {
 # weston_ask COMMAND...: sends a command to the test module and prints its reply lines without
 # their tag; fails when Weston does not answer within 5 s or reports an error.
 weston_ask() {
-  weston_tag=$((weston_tag + 1))
-  local tag=$weston_tag
+  # The tag counter lives in a file: weston_ask runs in command substitutions (subshells) too.
+  local tag=$(( $(cat "$work/weston-tag" 2>/dev/null || echo 0) + 1 ))
+  echo "$tag" >"$work/weston-tag"
   echo "$tag $*" >&7
   for _ in $(seq 50); do
     if grep -q "^$tag \(done\|error\)" "$KESTRANE_WESTON_REPLIES"; then
@@ -91,8 +91,21 @@ wl_windows() { weston_ask windows | cut -d' ' -f2-; }
 wait_wl_window() {
   local line
   for _ in $(seq $(( ${2:-20} * 10 ))); do
-    line=$(wl_windows | awk -v t="$1" '{w = $0; sub(/^([^ ]+ ){6}/, "", w)} w == t {print; exit}')
+    line=$(wl_windows | while read -r x y w h full active title; do
+      [ "$title" = "$1" ] && { echo "$x $y $w $h $full $active $title"; break; }
+    done)
     [ -n "$line" ] && { echo "$line"; return 0; }
+    [ -n "$demo_pid" ] && ! kill -0 "$demo_pid" 2>/dev/null && return 1
+    sleep 0.1
+  done
+  return 1
+}
+
+# Waits up to $2 seconds (default 30) until the keyboard is on the window titled $1: a key pressed
+# while no window has the keyboard reaches nobody.
+wait_wl_focus() {
+  for _ in $(seq $(( ${2:-30} * 10 ))); do
+    [ "$(weston_ask focus | cut -d' ' -f2-)" = "$1" ] && return 0
     [ -n "$demo_pid" ] && ! kill -0 "$demo_pid" 2>/dev/null && return 1
     sleep 0.1
   done

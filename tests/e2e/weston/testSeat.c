@@ -9,6 +9,7 @@
  *   N windows            one line per mapped desktop window, topmost first:
  *                        N window X Y WIDTH HEIGHT FULLSCREEN ACTIVATED TITLE
  *                        (position and size in the desktop's logical units)
+ *   N focus              the title of the window the keyboard is on: N focus TITLE (none: no line)
  *   N outputs            one line per output: N output X Y WIDTH HEIGHT SCALE
  * Every command ends with the line "N done" (or "N error WHAT").
  */
@@ -86,6 +87,14 @@ static void listWindows(struct testSeat* test, long tag) {
     }
 }
 
+static void tellFocus(struct testSeat* test, long tag) {
+    struct weston_keyboard* keyboard = weston_seat_get_keyboard(&test->seat);
+    if (!keyboard || !keyboard->focus) return;
+    struct weston_desktop_surface* window = weston_surface_get_desktop_surface(keyboard->focus);
+    const char* title = window ? weston_desktop_surface_get_title(window) : NULL;
+    if (title) reply(test, "%ld focus %s", tag, title);
+}
+
 static void listOutputs(struct testSeat* test, long tag) {
     struct weston_output* output;
     wl_list_for_each(output, &test->compositor->output_list, link) {
@@ -102,6 +111,8 @@ static void runCommand(struct testSeat* test, char* line) {
     int fields = sscanf(rest, "%15s %u %7s", verb, &code, state);
     if (fields >= 1 && strcmp(verb, "windows") == 0) {
         listWindows(test, tag);
+    } else if (fields >= 1 && strcmp(verb, "focus") == 0) {
+        tellFocus(test, tag);
     } else if (fields >= 1 && strcmp(verb, "outputs") == 0) {
         listOutputs(test, tag);
     } else if (fields == 2 && strcmp(verb, "tap") == 0 && code < 768) {
