@@ -8,8 +8,8 @@ weston_pid=""
 # Stops the compositor (and Xwayland with it), then does common.bash's cleanup.
 trap 'stop_weston; cleanup' EXIT
 
-# start_weston WIDTH HEIGHT [weston options...]: a headless output of WIDTH x HEIGHT pixels (with
-# --scale=2 its desktop is half that in logical units). Exports WAYLAND_DISPLAY and unsets DISPLAY,
+# start_weston WIDTH HEIGHT [weston options...]: a headless output whose desktop is WIDTH x HEIGHT
+# logical units (with --scale=2 the output and its screenshots have twice as many pixels each way). Exports WAYLAND_DISPLAY and unsets DISPLAY,
 # as in a Wayland session without Xwayland; skips the test where Weston or the module is missing.
 start_weston() {
   local width=$1 height=$2
@@ -121,4 +121,55 @@ shot() {
   file=$(ls "$work"/shots/*.png 2>/dev/null | head -1)
   [ -n "$file" ] || fail "weston-screenshooter wrote no picture"
   mv "$file" "$work/shot.png"
+}
+
+# The desktop window titled $1 as "X Y WIDTH HEIGHT FULLSCREEN", once it is full screen over the
+# WIDTH x HEIGHT desktop ($2 $3, logical units) or, with $2 = window, a window 800 wide; waits up
+# to 20 s. A window's height includes the title bar that the decoration plugin draws above the
+# picture's 600 rows.
+wait_wl_mode() {
+  local line
+  for _ in $(seq 200); do
+    line=$(wl_windows | while read -r x y w h full active title; do
+      [ "$title" = "$1" ] || continue
+      if [ "$2" = window ]; then
+        [ "$full" = 0 ] && [ "$w" = 800 ] && echo "$x $y $w $h $full"
+      else
+        [ "$full $x $y $w $h" = "1 0 0 $2 $3" ] && echo "$x $y $w $h $full"
+      fi
+      break
+    done)
+    [ -n "$line" ] && { echo "$line"; return 0; }
+    kill -0 "$demo_pid" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+
+# Full screen as seen on a 1920x1080 desktop at scale $3 (default 1): the picture 1440x1080 units
+# between black pillars of 240 units (at scale 1 in columns 240 to 1679), reaching the pillars.
+expect_wl_full_screen_seen() {
+  what="full screen, $1"
+  local s=${3:-1}
+  wait_wl_mode "$2" 1920 1080 >/dev/null || fail "no full-screen window \"$2\": $(wl_windows) ($what)"
+  see "black $((240 * s)) $((1080 * s)) 0 0" "black $((240 * s)) $((1080 * s)) $((1680 * s)) 0" \
+      "lit $((1440 * s)) $((792 * s)) $((240 * s)) $((144 * s))" "lit 8 $((792 * s)) $((240 * s)) $((144 * s))" \
+      "lit 8 $((792 * s)) $((1680 * s - 8)) $((144 * s))"
+}
+
+# An 800x600 window as seen (scale $3, default 1): its picture's 800x600 logical units lit, the
+# desktop bare more than 64 units away from the window (decorations cast shadows nearer), but for
+# the top-left 200x200 units, where the pointer's cursor sits.
+expect_wl_window_seen() {
+  what="window, $1"
+  local s=${3:-1} x y w h full
+  read -r x y w h full < <(wait_wl_mode "$2" window) || fail "no 800x600 window \"$2\": $(wl_windows) ($what)"
+  [ "$h" -ge 600 ] && [ "$h" -le 660 ] || fail "the window \"$2\" is $w x $h ($what)"
+  local top=$((y + h - 600)) m=64
+  see "lit $((800 * s)) $((600 * s)) $((x * s)) $((top * s))" \
+      "bare $(((x - m) * s)) $((880 * s)) 0 $((200 * s))" \
+      "bare $(((1920 - x - w - m) * s)) $((1080 * s)) $(((x + w + m) * s)) 0" \
+      "bare $((1720 * s)) $(((y - m) * s)) $((200 * s)) 0" \
+      "bare $((1920 * s)) $(((1080 - y - h - m) * s)) 0 $(((y + h + m) * s))"
+  window_rect="$x $top"
 }
