@@ -125,15 +125,16 @@ shot() {
 
 # The desktop window titled $1 as "X Y WIDTH HEIGHT FULLSCREEN", once it is full screen over the
 # WIDTH x HEIGHT desktop ($2 $3, logical units) or, with $2 = window, a window 800 wide; waits up
-# to 20 s. A window's height includes the title bar that the decoration plugin draws above the
-# picture's 600 rows.
+# to 20 s. A window's size includes its decorations: the title bar that the decoration plugin
+# draws above the picture's 600 rows, or the frame of Weston's X window manager (equal borders on
+# the sides and below, the title bar above).
 wait_wl_mode() {
   local line
   for _ in $(seq 200); do
     line=$(wl_windows | while read -r x y w h full active title; do
       [ "$title" = "$1" ] || continue
       if [ "$2" = window ]; then
-        [ "$full" = 0 ] && [ "$w" = 800 ] && echo "$x $y $w $h $full"
+        [ "$full" = 0 ] && [ "$w" -ge 800 ] && [ "$w" -le 820 ] && echo "$x $y $w $h $full"
       else
         [ "$full $x $y $w $h" = "1 0 0 $2 $3" ] && echo "$x $y $w $h $full"
       fi
@@ -165,11 +166,23 @@ expect_wl_window_seen() {
   local s=${3:-1} x y w h full
   read -r x y w h full < <(wait_wl_mode "$2" window) || fail "no 800x600 window \"$2\": $(wl_windows) ($what)"
   [ "$h" -ge 600 ] && [ "$h" -le 660 ] || fail "the window \"$2\" is $w x $h ($what)"
-  local top=$((y + h - 600)) m=64
-  see "lit $((800 * s)) $((600 * s)) $((x * s)) $((top * s))" \
+  local border=$(((w - 800) / 2)) m=64
+  local left=$((x + border)) top=$((y + h - 600 - border))
+  see "lit $((800 * s)) $((600 * s)) $((left * s)) $((top * s))" \
       "bare $(((x - m) * s)) $((880 * s)) 0 $((200 * s))" \
       "bare $(((1920 - x - w - m) * s)) $((1080 * s)) $(((x + w + m) * s)) 0" \
       "bare $((1720 * s)) $(((y - m) * s)) $((200 * s)) 0" \
       "bare $((1920 * s)) $(((1080 - y - h - m) * s)) 0 $(((y + h + m) * s))"
-  window_rect="$x $top"
+  window_rect="$left $top"
+}
+
+# The X display of Weston's Xwayland (started with --xwayland), as ":N"; waits up to 5 s.
+xwayland_display() {
+  local display
+  for _ in $(seq 50); do
+    display=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$work/weston.log" | tail -1)
+    [ -n "$display" ] && { echo "$display"; return 0; }
+    sleep 0.1
+  done
+  return 1
 }
