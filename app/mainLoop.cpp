@@ -5,6 +5,8 @@
 // re-create it safely). No frame pacing: all timing comes from the music.
 #include <GL/gl.h>
 
+#include <cstdio>
+
 #include "app/app.h"
 #include "assets/assets.h"
 #include "director/director.h"
@@ -125,6 +127,11 @@ int runDemo(int argc, char** argv) {
         int answer = platformMessageBox("Would You Like To Run In Fullscreen Mode?", "Start FullScreen?",
                                         MB_YESNO | MB_ICONQUESTION);
         if (answer == IDNO) isFullscreen = false;
+        if (answer == BOX_NOT_SHOWN) {
+            fprintf(stderr,
+                    "kestrane: the question could not be shown (on Wayland it needs the zenity program); "
+                    "starting full screen: run kestrane --window for a window\n");
+        }
     } else {
         isFullscreen = mode == START_FULLSCREEN;
     }

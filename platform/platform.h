@@ -20,6 +20,8 @@ enum : unsigned {
     MB_ICONINFORMATION = 0x40,
 };
 enum { IDOK = 1, IDYES = 6, IDNO = 7 };
+// platformMessageBox's answer when no box could be shown at all.
+const int BOX_NOT_SHOWN = -1;
 
 // Key codes: Windows virtual-key codes, which window events carry. Letters and digits are their
 // upper-case ASCII codes ('A', '0'); the other keys translated are named here.
@@ -40,8 +42,9 @@ enum {
     VK_F1 = 0x70,  // F2 to F12 follow on
 };
 
-// Shows a modal box; Yes (or OK) is the Return-key default. When no box can be shown the text goes
-// to standard error and 0 is returned, which callers treat as "any other answer".
+// Shows a modal box; Yes (or OK) is the Return-key default, No the Escape-key one. When no box can
+// be shown the text goes to standard error and BOX_NOT_SHOWN is returned, which callers treat as
+// "any other answer". In a Wayland session SDL shows boxes through the zenity program.
 int platformMessageBox(const char* text, const char* caption, unsigned style);
 
 // A stop (below) while a box is open ends the process at once, the box with it; platformMessageBox

@@ -5,6 +5,7 @@
 #include <SDL2/SDL.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/platform.h"
 #include "platform/stopSignals.h"
@@ -35,7 +36,16 @@ SDL_MessageBoxFlags boxFlags(unsigned style) {
 int platformMessageBox(const char* text, const char* caption, unsigned style) {
     SDL_MessageBoxButtonData buttons[2];
     int count = 0;
-    if ((style & 0xF) == MB_YESNO) {
+    // In a Wayland session SDL's box is zenity's, which lists the buttons in the order given,
+    // presses the first on Return and answers nothing on Escape.
+    const char* wayland = getenv("WAYLAND_DISPLAY");
+    const bool throughZenity = wayland && *wayland;
+    const bool yesNo = (style & 0xF) == MB_YESNO;
+    if (yesNo && throughZenity) {
+        buttons[0] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, IDYES, "Yes"};
+        buttons[1] = {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, IDNO, "No"};
+        count = 2;
+    } else if (yesNo) {
         // SDL lists buttons right to left on X11; Yes is the Return default, No the Escape one.
         buttons[0] = {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, IDNO, "No"};
         buttons[1] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, IDYES, "Yes"};
@@ -58,9 +68,11 @@ int platformMessageBox(const char* text, const char* caption, unsigned style) {
     bool shown = SDL_ShowMessageBox(&data, &answer) == 0;
     stopProtocolAfterBox(paused);
     if (platformStopRequested()) return 0;
+    // zenity closed by Escape (or its close button) answers nothing: the Escape-key default.
+    if (shown && answer < 0 && throughZenity) answer = yesNo ? IDNO : IDOK;
     if (!shown || answer < 0) {
         fprintf(stderr, "%s: %s\n", caption, text);
-        return 0;
+        return shown ? 0 : BOX_NOT_SHOWN;
     }
     return answer;
 }
