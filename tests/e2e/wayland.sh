@@ -16,6 +16,8 @@ grep -q "video driver wayland (WAYLAND_DISPLAY is set)" "$work/stderr" ||
 wait_wl_window "Vel - Kestrane" >/dev/null || fail "no window titled Vel - Kestrane"
 expect_wl_full_screen_seen "at start" "Vel - Kestrane"
 
+rss() { awk '/^VmRSS/ {print $2}' "/proc/$demo_pid/status"; }
+rss_start=$(rss)
 title="Vel - Kestrane"
 start=$SECONDS
 for i in $(seq 20); do
@@ -32,7 +34,7 @@ for i in $(seq 20); do
   fi
   [ "$(wl_windows | wc -l)" = 1 ] || fail "more than one window after F1 number $i: $(wl_windows)"
 done
-echo "20 switches in $((SECONDS - start)) s"
+echo "20 switches in $((SECONDS - start)) s; resident memory $rss_start kB at start, $(rss) kB after them"
 grep -q "window re-created" "$work/stderr" && fail "the window was re-created on Wayland"
 [ "$(grep -c "music stream started" "$work/stderr")" = 1 ] || fail "the music was started again"
 
@@ -44,13 +46,14 @@ wait_trace "window switched" 30 21 || fail "F1 number 21 did not switch the wind
 wait_trace "seek M" 30 || fail "M pressed behind F1 was lost"
 
 # The clock went on through every switch: never backwards, never held up for long, and only the
-# seek jumps (it happens at the trace line "seek M ... from T s").
+# seek jumps (by a second from T, the music time of the frame that read M: "seek M ... from T s";
+# clock lines read between that frame and the seek show a little more than T).
 from=$(grep "seek M" "$work/stderr" | head -1 | sed 's/.* from \([0-9.]*\) s$/\1/')
 wait_trace "clock at wall" 10 "$(( $(grep -c "clock at wall" "$work/stderr") + 4 ))" || fail "the clock stopped"
 clock_pairs | awk -v from="$from" '
   NR > 1 {
     if ($2 < music - 0.001) { print "the clock went back from " music " to " $2 " s"; bad = 1 }
-    if ($2 - music > $1 - wall + 0.1 && !(music <= from + 0.05 && $2 >= from + 0.9)) {
+    if ($2 - music > $1 - wall + 0.1 && !(music >= from - 0.05 && music <= from + 0.5 && $2 >= from + 0.9)) {
       print "the clock jumped from " music " to " $2 " s"; bad = 1 }
     if ($1 - wall > 0.2 && $2 - music < 0.3 * ($1 - wall) && music > 0.5) {
       print "the clock held at " music " s for " $1 - wall " s"; bad = 1 }
