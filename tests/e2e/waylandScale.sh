@@ -22,9 +22,10 @@ shot
 time=$(grep "^kestrane-trace: frame at" "$work/stderr" | head -"$frames_before" | tail -1 |
   sed 's/.* music \([0-9.]*\) s presented.*/\1/')
 convert "$work/shot.png" -crop "1600x1200+$((x * 2))+$((top * 2))" +repage "$work/seen.png"
-"$build/kestrane-render" --time "$time" --size 1600x1200 --out "$work/native" >/dev/null 2>&1 ||
-  fail "kestrane-render --size 1600x1200 failed"
-"$build/kestrane-render" --time "$time" --out "$work/small" >/dev/null 2>&1 || fail "kestrane-render failed"
+"$build/kestrane-render" --time "$time" --size 1600x1200 --out "$work/native" >/dev/null 2>"$work/render.err" ||
+  fail "kestrane-render --time $time --size 1600x1200 failed: $(tail -3 "$work/render.err")"
+"$build/kestrane-render" --time "$time" --out "$work/small" >/dev/null 2>"$work/render.err" ||
+  fail "kestrane-render --time $time failed: $(tail -3 "$work/render.err")"
 convert "$work"/small/*.png -filter Triangle -resize 1600x1200 "$work/enlarged.png"
 # Two measures of the finest detail, in grey: what a 2x2 box average and a bilinear enlargement
 # lose (an image the compositor enlarged bilinearly from 800x600 keeps under half of a native
