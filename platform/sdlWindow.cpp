@@ -118,6 +118,7 @@ bool platformCreateWindow(const char* title, int width, int height, bool fullscr
         height = desktop.h;
     }
     window = SDL_CreateWindow(title, x, y, width, height, flags);
+    if (window) SDL_GL_GetDrawableSize(window, &reportedWidth, &reportedHeight);
     return window != nullptr;
 }
 
