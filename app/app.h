@@ -36,6 +36,10 @@ void endIdleKeyTurn();
 
 bool openDisplayWindow(const char* title, int width, int height, int bits, bool fullscreen);
 void closeDisplayWindow();
+// What closing and opening again does, for a window that must not be destroyed: the same window
+// and GL context switch to the other mode and title, and the start-up sequence runs again in a
+// context brought back to the state it had when it was made. Failures as openDisplayWindow.
+bool switchDisplayWindow(const char* title, int width, int height, int bits, bool fullscreen);
 struct PlatformEvent;
 void displayWindowProc(const PlatformEvent& event);
 void resizeScene(int width, int height);

@@ -1,7 +1,8 @@
 // displayWindow.cpp
 // The display window and its GL context: opening (a desktop full-screen or a resizable window,
 // pixel format, context, projection, then the start-up sequence inside the new context), teardown,
-// and the window procedure that keeps KeyState, isActive and the picture's place current.
+// the switch of a kept window to the other mode, and the window procedure that keeps KeyState, isActive and
+// the picture's place current.
 #include <GL/gl.h>
 #include <GL/glu.h>
 
@@ -31,6 +32,19 @@ void fitWindowToScreen(int* width, int* height) {
     PictureRect fitted = fitPictureRect(areaWidth, areaHeight);
     *width = fitted.width;
     *height = fitted.height;
+}
+
+// A new context's state, kept on the attribute stacks so that a kept context can be brought back
+// to it before the start-up sequence runs again (the scenes leave state for later frames).
+void saveFreshContextState() {
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
+}
+
+void restoreFreshContextState() {
+    glPopClientAttrib();
+    glPopAttrib();
+    saveFreshContextState();
 }
 
 // Reports a failed opening step after tearing down what was built.
@@ -73,9 +87,45 @@ bool openDisplayWindow(const char* title, int width, int height, int bits, bool 
     if (!platformCreateGlContext()) return failOpening("Can't Create A GL Rendering Context.");
     contextHeld = true;
     if (!platformMakeCurrent()) return failOpening("Can't Activate The GL Rendering Context.");
+    saveFreshContextState();
     platformShowWindow();
     platformDisableScreenSaver();
     // The drawable in real pixels (HiDPI included; a full-screen window has the desktop's size).
+    int drawableWidth = width, drawableHeight = height;
+    platformWindowClientSize(&drawableWidth, &drawableHeight);
+    resizeScene(drawableWidth, drawableHeight);
+    if (!initDemo()) return failOpening("Initialization Failed.");
+    return true;
+}
+
+bool switchDisplayWindow(const char* title, int width, int height, int bits, bool fullscreen) {
+    (void)bits;
+    isFullscreen = fullscreen;
+    platformShowCursor(!isFullscreen);
+    if (!isFullscreen) fitWindowToScreen(&width, &height);
+    if (isFullscreen && !platformSwitchWindow(title, width, height, true)) {
+        int answer = platformMessageBox(
+            "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode Instead?",
+            "auto", MB_YESNO | MB_ICONEXCLAMATION);
+        if (answer != IDYES) {
+            platformShowCursor(true);
+            platformMessageBox("Program Will Now Close.", "ERROR", MB_OK | MB_ICONSTOP);
+            return false;
+        }
+        isFullscreen = false;
+        platformShowCursor(true);
+        fitWindowToScreen(&width, &height);
+    }
+    if (!isFullscreen && !platformSwitchWindow(title, width, height, false)) {
+        return failOpening("Window Creation Error.");
+    }
+    // What a new context would not hold: the earlier start-up's textures (the shader library keeps
+    // its programs, as it does across re-created windows) and the state the scenes left.
+    releaseTextures();
+    glDeleteTextures(1, &screenTexture);
+    restoreFreshContextState();
+    platformShowWindow();
+    platformDisableScreenSaver();
     int drawableWidth = width, drawableHeight = height;
     platformWindowClientSize(&drawableWidth, &drawableHeight);
     resizeScene(drawableWidth, drawableHeight);

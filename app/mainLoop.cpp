@@ -1,8 +1,11 @@
 // mainLoop.cpp
 // The program entry and the loop: drain every pending event, then on each idle turn draw one
 // frame, present it and apply the keys (Escape quits, M and N jump the music one second, F1
-// re-creates the window in the other mode). No frame pacing: all timing comes from the music.
+// re-creates the window in the other mode, or switches the kept window where the system cannot
+// re-create it safely). No frame pacing: all timing comes from the music.
 #include <GL/gl.h>
+
+#include <cstdio>
 
 #include "app/app.h"
 #include "assets/assets.h"
@@ -95,14 +98,19 @@ void runMessageLoop() {
         if (keyCommanded(VK_F1)) {
             KeyState[VK_F1] = false;
             KeyPressedSinceIdle[VK_F1] = false;
-            closeDisplayWindow();
-            isFullscreen = !isFullscreen;
-            if (tracing()) {
+            bool reopened;
+            if (platformCanRecreateWindow()) {
+                closeDisplayWindow();
+                isFullscreen = !isFullscreen;
                 traceLine("window re-created (%s)", isFullscreen ? "full screen" : "windowed");
+                reopened = openDisplayWindow(kReopenedWindowTitle, 800, 600, 32, isFullscreen);
+            } else {
+                isFullscreen = !isFullscreen;
+                traceLine("window switched (%s), window and GL context kept",
+                          isFullscreen ? "full screen" : "windowed");
+                reopened = switchDisplayWindow(kReopenedWindowTitle, 800, 600, 32, isFullscreen);
             }
-            if (!openDisplayWindow(kReopenedWindowTitle, 800, 600, 32, isFullscreen)) {
-                return traceLoopEnd("reopen failed");
-            }
+            if (!reopened) return traceLoopEnd("reopen failed");
         }
         endIdleKeyTurn();
         if (done) return traceLoopEnd(DemoTime > kPresentationEnd ? "end of presentation" : "escape");
@@ -118,6 +126,11 @@ int runDemo(int argc, char** argv) {
         int answer = platformMessageBox("Would You Like To Run In Fullscreen Mode?", "Start FullScreen?",
                                         MB_YESNO | MB_ICONQUESTION);
         if (answer == IDNO) isFullscreen = false;
+        if (answer == BOX_NOT_SHOWN) {
+            fprintf(stderr,
+                    "kestrane: the question could not be shown (on Wayland it needs the zenity program); "
+                    "starting full screen: run kestrane --window for a window\n");
+        }
     } else {
         isFullscreen = mode == START_FULLSCREEN;
     }

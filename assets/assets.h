@@ -56,6 +56,8 @@ extern int musicChannel;  // -1 until the music has been started once
 
 bool initDemo();
 void loadTextures();
+// Deletes the catalogue's textures (a kept GL context is about to run the start-up again).
+void releaseTextures();
 void makeScatterPoints();
 void makeScatterDirections();
 // The draw of the never-seeded standard generator (state starts at 1), used by the tables.

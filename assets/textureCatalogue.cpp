@@ -81,6 +81,13 @@ unsigned int loadPicture(int load) {
 }
 }  // namespace
 
+void releaseTextures() {
+    glDeleteTextures(SCENE_TEXTURE_COUNT, sceneTextures);
+    glDeleteTextures(1, &texFont);
+    glDeleteTextures(LAYER_COUNT, layerTextures);
+    glDeleteTextures(LAYER_COUNT, layerMasks);
+}
+
 void loadTextures() {
     int load = 0;
     for (unsigned int& slot : sceneTextures) slot = loadPicture(load++);

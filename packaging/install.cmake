@@ -24,7 +24,8 @@ install(FILES ${KESTRANE_ICON} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolo
 install(FILES ${CMAKE_BINARY_DIR}/packaging/kestrane.6 DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
 
 # The Debian package: kestrane_<version>_<arch>.deb, its library dependencies computed from the
-# installed programs by dpkg-shlibdeps; ffmpeg only for kestrane-render's video export.
+# installed programs by dpkg-shlibdeps; ffmpeg only for kestrane-render's video export, zenity for
+# the start question on Wayland (SDL shows message boxes there through it).
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kestrane)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -41,7 +42,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # SDL loads the GL and EGL libraries at run time, so no linked library names them: GLX for the
 # demo's window, EGL for the renderer's offscreen context (each pulls in Mesa or another vendor).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgl1, libegl1")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS ffmpeg)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "ffmpeg, zenity")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_OUTPUT_FILE_PREFIX ${CMAKE_BINARY_DIR}/packages)
 include(CPack)

@@ -20,6 +20,8 @@ enum : unsigned {
     MB_ICONINFORMATION = 0x40,
 };
 enum { IDOK = 1, IDYES = 6, IDNO = 7 };
+// platformMessageBox's answer when no box could be shown at all.
+const int BOX_NOT_SHOWN = -1;
 
 // Key codes: Windows virtual-key codes, which window events carry. Letters and digits are their
 // upper-case ASCII codes ('A', '0'); the other keys translated are named here.
@@ -40,8 +42,9 @@ enum {
     VK_F1 = 0x70,  // F2 to F12 follow on
 };
 
-// Shows a modal box; Yes (or OK) is the Return-key default. When no box can be shown the text goes
-// to standard error and 0 is returned, which callers treat as "any other answer".
+// Shows a modal box; Yes (or OK) is the Return-key default, No the Escape-key one. When no box can
+// be shown the text goes to standard error and BOX_NOT_SHOWN is returned, which callers treat as
+// "any other answer". In a Wayland session SDL shows boxes through the zenity program.
 int platformMessageBox(const char* text, const char* caption, unsigned style);
 
 // A stop (below) while a box is open ends the process at once, the box with it; platformMessageBox
@@ -70,6 +73,16 @@ const volatile sig_atomic_t* platformCaughtStopSignal();
 // Window and GL context (one window at a time).
 // ---------------------------------------------------------------------------------------------
 bool platformInitVideo();  // stands in for registering the window class
+// SDL's video driver for the environment (values of SDL_VIDEODRIVER and WAYLAND_DISPLAY, null when
+// unset): SDL_VIDEODRIVER set wins; a Wayland session tries wayland first and x11 when that cannot
+// start; otherwise SDL chooses. first null: SDL's own choice. reason: for the trace.
+struct VideoDriverChoice {
+    const char* first;
+    const char* fallback;
+    const char* reason;
+};
+VideoDriverChoice chooseVideoDriver(const char* sdlVideoDriver, const char* waylandDisplay);
+bool initVideoDriver();  // initialises SDL's video as chosen; says which driver under KESTRANE_TRACE
 // The usable area of the first screen (no panels or docks); false where there is no screen.
 bool platformWorkArea(int* width, int* height);
 void platformShowCursor(bool show);
@@ -80,6 +93,14 @@ bool platformMakeCurrent();      // the context on the window
 bool platformReleaseCurrent();   // no context current
 void platformDeleteGlContext();
 void platformDestroyWindow();
+// Whether the window may be destroyed and another created. Not on SDL 2.26's wayland driver: it
+// leaks the old window's toplevel through libdecor, and the compositor's next configure for it
+// reaches freed memory (a crash within a second). There the window is switched instead (below).
+bool platformCanRecreateWindow();
+// Switches the open window between desktop full screen and a resizable width x height window
+// under a new title, keeping the window and its GL context. The new drawable size arrives as
+// EVENT_RESIZED once the system has applied it.
+bool platformSwitchWindow(const char* title, int width, int height, bool fullscreen);
 void platformShowWindow();  // show, raise and focus
 void platformSwapBuffers();
 void platformDisableScreenSaver();

@@ -5,6 +5,7 @@
 #include <SDL2/SDL.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/platform.h"
 #include "platform/stopSignals.h"
@@ -14,6 +15,10 @@ namespace {
 SDL_Window* window = nullptr;
 SDL_GLContext context = nullptr;
 bool videoReady = false;
+// The drawable size last reported to the program. A scale change (the window moved to another
+// output, the output's scale set anew) changes it without always a size event from SDL.
+int reportedWidth = 0;
+int reportedHeight = 0;
 
 SDL_MessageBoxFlags boxFlags(unsigned style) {
     switch (style & 0xF0) {
@@ -31,7 +36,16 @@ SDL_MessageBoxFlags boxFlags(unsigned style) {
 int platformMessageBox(const char* text, const char* caption, unsigned style) {
     SDL_MessageBoxButtonData buttons[2];
     int count = 0;
-    if ((style & 0xF) == MB_YESNO) {
+    // In a Wayland session SDL's box is zenity's, which lists the buttons in the order given,
+    // presses the first on Return and answers nothing on Escape.
+    const char* wayland = getenv("WAYLAND_DISPLAY");
+    const bool throughZenity = wayland && *wayland;
+    const bool yesNo = (style & 0xF) == MB_YESNO;
+    if (yesNo && throughZenity) {
+        buttons[0] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, IDYES, "Yes"};
+        buttons[1] = {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, IDNO, "No"};
+        count = 2;
+    } else if (yesNo) {
         // SDL lists buttons right to left on X11; Yes is the Return default, No the Escape one.
         buttons[0] = {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, IDNO, "No"};
         buttons[1] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, IDYES, "Yes"};
@@ -54,16 +68,18 @@ int platformMessageBox(const char* text, const char* caption, unsigned style) {
     bool shown = SDL_ShowMessageBox(&data, &answer) == 0;
     stopProtocolAfterBox(paused);
     if (platformStopRequested()) return 0;
+    // zenity closed by Escape (or its close button) answers nothing: the Escape-key default.
+    if (shown && answer < 0 && throughZenity) answer = yesNo ? IDNO : IDOK;
     if (!shown || answer < 0) {
         fprintf(stderr, "%s: %s\n", caption, text);
-        return 0;
+        return shown ? 0 : BOX_NOT_SHOWN;
     }
     return answer;
 }
 
 bool platformInitVideo() {
     if (videoReady) return true;
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    if (!initVideoDriver()) return false;
     videoReady = true;
     return true;
 }
@@ -102,6 +118,7 @@ bool platformCreateWindow(const char* title, int width, int height, bool fullscr
         height = desktop.h;
     }
     window = SDL_CreateWindow(title, x, y, width, height, flags);
+    if (window) SDL_GL_GetDrawableSize(window, &reportedWidth, &reportedHeight);
     return window != nullptr;
 }
 
@@ -125,6 +142,24 @@ void platformDestroyWindow() {
     window = nullptr;
 }
 
+bool platformCanRecreateWindow() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return !driver || SDL_strcmp(driver, "wayland") != 0;
+}
+
+bool platformSwitchWindow(const char* title, int width, int height, bool fullscreen) {
+    if (!window) return false;
+    SDL_SetWindowTitle(window, title);
+    if (fullscreen) return SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0;
+    // Set while still full screen, the size is the one the window returns to.
+    SDL_SetWindowSize(window, width, height);
+    if (SDL_SetWindowFullscreen(window, 0) != 0) return false;
+    SDL_SetWindowResizable(window, SDL_TRUE);
+    SDL_SetWindowSize(window, width, height);
+    SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+    return true;
+}
+
 void platformShowWindow() {
     if (!window) return;
     SDL_ShowWindow(window);
@@ -140,6 +175,8 @@ void platformDisableScreenSaver() { SDL_DisableScreenSaver(); }
 bool platformWindowClientSize(int* width, int* height) {
     if (!window) return false;
     SDL_GL_GetDrawableSize(window, width, height);
+    reportedWidth = *width;
+    reportedHeight = *height;
     return true;
 }
 
@@ -181,7 +218,16 @@ int platformVirtualKey(int keycode) {
 
 bool platformPollEvent(PlatformEvent* event) {
     SDL_Event e;
-    if (!SDL_PollEvent(&e)) return false;
+    if (!SDL_PollEvent(&e)) {
+        // The queue is empty: a drawable that changed size unannounced is reported now.
+        if (!window) return false;
+        int width = 0, height = 0;
+        SDL_GL_GetDrawableSize(window, &width, &height);
+        if (width == reportedWidth && height == reportedHeight) return false;
+        *event = {EVENT_RESIZED, 0, width, height};
+        platformWindowClientSize(&width, &height);
+        return true;
+    }
     *event = {EVENT_OTHER, 0, 0, 0};
     switch (e.type) {
     case SDL_QUIT:
@@ -212,7 +258,7 @@ bool platformPollEvent(PlatformEvent* event) {
             event->type = EVENT_RESIZED;
             event->width = e.window.data1;
             event->height = e.window.data2;
-            if (window) SDL_GL_GetDrawableSize(window, &event->width, &event->height);
+            platformWindowClientSize(&event->width, &event->height);
             break;
         default:
             break;

@@ -137,3 +137,18 @@ TEST(CommandLine, AnythingElsePrintsTheUsageOnStandardErrorAndExitsTwo) {
         EXPECT_NE(err.find("Usage: kestrane"), std::string::npos) << err;
     }
 }
+
+// SDL_VIDEODRIVER set by the user always wins; a Wayland session tries wayland, then x11.
+TEST(VideoDriver, TheEnvironmentChoosesTheDriverOrder) {
+    VideoDriverChoice wayland = chooseVideoDriver(nullptr, "wayland-0");
+    EXPECT_STREQ(wayland.first, "wayland");
+    EXPECT_STREQ(wayland.fallback, "x11");
+    for (const char* forced : {"x11", "wayland", "offscreen"}) {
+        EXPECT_EQ(chooseVideoDriver(forced, "wayland-0").first, nullptr) << forced;
+        EXPECT_EQ(chooseVideoDriver(forced, nullptr).first, nullptr) << forced;
+    }
+    // Unset and empty read alike: an X11 session, or a forced driver left empty, is SDL's choice.
+    EXPECT_EQ(chooseVideoDriver(nullptr, nullptr).first, nullptr);
+    EXPECT_EQ(chooseVideoDriver(nullptr, "").first, nullptr);
+    EXPECT_STREQ(chooseVideoDriver("", "wayland-0").first, "wayland");
+}

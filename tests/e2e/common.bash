@@ -42,6 +42,7 @@ skip() {
 # own connection, say), refusing connections for a moment and dropping every window.
 # start_x [WxH [Xvfb options...]]: the screen size (default 800x600) and e.g. -wr (white root).
 start_x() {
+  unset WAYLAND_DISPLAY  # a test run from a Wayland session must still use this X server
   local screen=${xvfb_screen:-800x600x24}
   if [ $# -gt 0 ]; then
     screen="$1x24"

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Under Weston with Xwayland (DISPLAY and WAYLAND_DISPLAY both set): the demo still chooses the
+# wayland driver; SDL_VIDEODRIVER=x11 runs it through Xwayland, where F1 really re-creates the
+# window (full screen, then the 800x600 window again, both titled Tove) and Escape ends with exit
+# code 0; a Wayland session whose compositor cannot be reached falls back to x11.
+source "$(dirname "$0")/common.bash"
+source "$(dirname "$0")/screen.bash"
+source "$(dirname "$0")/weston.bash"
+command -v Xwayland >/dev/null || skip "no Xwayland"
+start_weston 1920 1080 --xwayland
+DISPLAY=$(xwayland_display) || fail "Weston started no Xwayland"
+export DISPLAY KESTRANE_TRACE=1
+
+# Both sessions offered: wayland.
+start_demo "$source_dir" --window
+wait_trace "video driver" 20 || fail "no video driver traced"
+grep -q "video driver wayland (WAYLAND_DISPLAY is set)" "$work/stderr" ||
+  fail "not the wayland driver with DISPLAY set too: $(grep "video driver" "$work/stderr")"
+wait_wl_window "Vel - Kestrane" >/dev/null || fail "no window titled Vel - Kestrane"
+signal_and_expect_exit_zero TERM >/dev/null
+
+# No compositor at WAYLAND_DISPLAY: x11, said so.
+WAYLAND_DISPLAY=kestrane-missing start_demo "$source_dir" --window
+wait_trace "video driver x11 (wayland could not start)" 30 ||
+  fail "no fallback to x11: $(grep "video driver" "$work/stderr")"
+wait_wl_window "Vel - Kestrane" >/dev/null || fail "no window through Xwayland"
+signal_and_expect_exit_zero TERM >/dev/null
+
+# Forced x11: F1 re-creates the window.
+SDL_VIDEODRIVER=x11 start_demo "$source_dir" --window
+wait_trace "video driver x11 (SDL_VIDEODRIVER is set: x11)" 30 ||
+  fail "SDL_VIDEODRIVER=x11 did not win: $(grep "video driver" "$work/stderr")"
+expect_wl_window_seen "through Xwayland" "Vel - Kestrane"
+title="Vel - Kestrane"
+for i in 1 2; do
+  wait_wl_focus "$title" || fail "the keyboard is not on \"$title\" before F1 number $i"
+  wl_tap $KEY_F1
+  wait_trace "window re-created" 30 "$i" || fail "F1 number $i did not re-create the window"
+  title=Tove
+done
+grep -q "window switched" "$work/stderr" && fail "the x11 window was switched, not re-created"
+expect_wl_window_seen "re-created twice through Xwayland" Tove
+[ "$(wl_windows | wc -l)" = 1 ] || fail "more than one window: $(wl_windows)"
+wait_wl_focus Tove || fail "the keyboard is not on Tove"
+wl_tap $KEY_ESC
+expect_exit_zero 20
+expect_no_gl_error
+echo "PASS"

@@ -1,0 +1,201 @@
+# weston.bash: a private Weston compositor for the whole-program tests under Wayland. Sourced after
+# common.bash. Weston runs headless (pixman renderer, --debug for its screenshooter) in its own
+# XDG_RUNTIME_DIR, with our module tests/e2e/weston/testSeat.c giving it a seat whose keys the
+# test presses and whose window list it reads (see that file for the commands). The desktop's
+# background is white, so any white seen is desktop that no window covers.
+weston_pid=""
+
+# Stops the compositor (and Xwayland with it), then does common.bash's cleanup.
+trap 'stop_weston; cleanup' EXIT
+
+# start_weston WIDTH HEIGHT [weston options...]: a headless output whose desktop is WIDTH x HEIGHT
+# logical units (with --scale=2 the output and its screenshots have twice as many pixels each way). Exports WAYLAND_DISPLAY and unsets DISPLAY,
+# as in a Wayland session without Xwayland; skips the test where Weston or the module is missing.
+start_weston() {
+  local width=$1 height=$2
+  shift 2
+  command -v weston >/dev/null || skip "no weston"
+  command -v weston-screenshooter >/dev/null || skip "no weston-screenshooter"
+  [ -f "$build/tests/kestrane-test-seat.so" ] || skip "the Weston test module was not built (libweston-10-dev)"
+  export XDG_RUNTIME_DIR=$work/wayland-runtime
+  mkdir -p "$XDG_RUNTIME_DIR" "$work/shots"
+  chmod 700 "$XDG_RUNTIME_DIR"
+  export KESTRANE_WESTON_CONTROL=$work/weston-control KESTRANE_WESTON_REPLIES=$work/weston-replies
+  rm -f "$KESTRANE_WESTON_CONTROL"
+  mkfifo "$KESTRANE_WESTON_CONTROL"
+  # Held open for reading and writing, so that a write never waits for a reader.
+  exec 7<>"$KESTRANE_WESTON_CONTROL"
+  : >"$KESTRANE_WESTON_REPLIES"
+  printf '%s\n' '[core]' 'idle-time=0' '[shell]' 'panel-position=none' 'background-color=0xffffffff' \
+    'locking=false' 'animation=none' 'close-animation=none' 'startup-animation=none' \
+    'focus-animation=none' >"$work/weston.ini"
+  unset DISPLAY WAYLAND_DISPLAY
+  weston --backend=headless-backend.so --use-pixman --debug --idle-time=0 --socket=kestrane-test \
+    --width="$width" --height="$height" --config="$work/weston.ini" \
+    --modules="$build/tests/kestrane-test-seat.so" "$@" >"$work/weston.log" 2>&1 &
+  weston_pid=$!
+  for _ in $(seq 100); do
+    if [ -S "$XDG_RUNTIME_DIR/kestrane-test" ] && grep -q "kestrane test seat: commands" "$work/weston.log"; then
+      export WAYLAND_DISPLAY=kestrane-test
+      weston_ask outputs >/dev/null && return 0
+    fi
+    kill -0 "$weston_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  tail -20 "$work/weston.log" >&2
+  fail "Weston did not start"
+}
+
+stop_weston() {
+  [ -n "$weston_pid" ] || return 0
+  kill "$weston_pid" 2>/dev/null
+  for _ in $(seq 30); do kill -0 "$weston_pid" 2>/dev/null || break; sleep 0.1; done
+  kill -9 "$weston_pid" 2>/dev/null
+  wait "$weston_pid" 2>/dev/null
+  weston_pid=""
+}
+
+# weston_ask COMMAND...: sends a command to the test module and prints its reply lines without
+# their tag; fails when Weston does not answer within 5 s or reports an error.
+weston_ask() {
+  # The tag counter lives in a file: weston_ask runs in command substitutions (subshells) too.
+  local tag=$(( $(cat "$work/weston-tag" 2>/dev/null || echo 0) + 1 ))
+  echo "$tag" >"$work/weston-tag"
+  echo "$tag $*" >&7
+  for _ in $(seq 50); do
+    if grep -q "^$tag \(done\|error\)" "$KESTRANE_WESTON_REPLIES"; then
+      grep -q "^$tag error" "$KESTRANE_WESTON_REPLIES" && fail "Weston: $(grep "^$tag error" "$KESTRANE_WESTON_REPLIES")"
+      grep "^$tag " "$KESTRANE_WESTON_REPLIES" | grep -v "^$tag done" | cut -d' ' -f2-
+      return 0
+    fi
+    kill -0 "$weston_pid" 2>/dev/null || fail "Weston has ended"
+    sleep 0.1
+  done
+  fail "Weston did not answer '$*'"
+}
+
+# Evdev key codes the tests press.
+KEY_ESC=1
+KEY_F1=59
+KEY_M=50
+KEY_N=49
+
+wl_tap() { weston_ask tap "$1" >/dev/null; }
+wl_key_down() { weston_ask key "$1" down >/dev/null; }
+wl_key_up() { weston_ask key "$1" up >/dev/null; }
+
+# The desktop's windows, topmost first, one per line: "X Y WIDTH HEIGHT FULLSCREEN ACTIVATED TITLE".
+wl_windows() { weston_ask windows | cut -d' ' -f2-; }
+
+# The window line of the window titled exactly $1, waiting up to $2 seconds (default 20) for it.
+wait_wl_window() {
+  local line
+  for _ in $(seq $(( ${2:-20} * 10 ))); do
+    line=$(wl_windows | while read -r x y w h full active title; do
+      [ "$title" = "$1" ] && { echo "$x $y $w $h $full $active $title"; break; }
+    done)
+    [ -n "$line" ] && { echo "$line"; return 0; }
+    [ -n "$demo_pid" ] && ! kill -0 "$demo_pid" 2>/dev/null && return 1
+    sleep 0.1
+  done
+  return 1
+}
+
+# Waits up to $2 seconds (default 30) until the keyboard is on the window titled $1: a key pressed
+# while no window has the keyboard reaches nobody.
+wait_wl_focus() {
+  for _ in $(seq $(( ${2:-30} * 10 ))); do
+    [ "$(weston_ask focus | cut -d' ' -f2-)" = "$1" ] && return 0
+    [ -n "$demo_pid" ] && ! kill -0 "$demo_pid" 2>/dev/null && return 1
+    sleep 0.1
+  done
+  return 1
+}
+
+# Takes a screenshot of the whole desktop (in output pixels) into $work/shot.png, which
+# screen.bash's region checks read.
+shot() {
+  rm -f "$work"/shots/*.png
+  (cd "$work/shots" && weston-screenshooter >/dev/null 2>&1) || fail "weston-screenshooter failed"
+  local file
+  file=$(ls "$work"/shots/*.png 2>/dev/null | head -1)
+  [ -n "$file" ] || fail "weston-screenshooter wrote no picture"
+  mv "$file" "$work/shot.png"
+  # Decoded once into ImageMagick's own pixel cache, which every region check then reads at once
+  # (a 3840x2160 PNG took about a second to decode for each check).
+  convert "$work/shot.png" "$work/shot.mpc" || fail "cannot read the screenshot"
+}
+
+# screen.bash's region checks, on the decoded screenshot.
+region_max() {
+  convert "$work/shot.mpc" -crop "${1}x${2}+${3}+${4}" +repage -separate -evaluate-sequence max \
+    -format '%[fx:round(255*maxima)]' info:
+}
+region_min() {
+  convert "$work/shot.mpc" -crop "${1}x${2}+${3}+${4}" +repage -separate -evaluate-sequence min \
+    -format '%[fx:round(255*minima)]' info:
+}
+
+# The desktop window titled $1 as "X Y WIDTH HEIGHT FULLSCREEN", once it is full screen over the
+# WIDTH x HEIGHT desktop ($2 $3, logical units) or, with $2 = window, a window 800 wide; waits up
+# to 20 s. A window's size includes its decorations: the title bar that the decoration plugin
+# draws above the picture's 600 rows, or the frame of Weston's X window manager (equal borders on
+# the sides and below, the title bar above).
+wait_wl_mode() {
+  local line
+  for _ in $(seq 200); do
+    line=$(wl_windows | while read -r x y w h full active title; do
+      [ "$title" = "$1" ] || continue
+      if [ "$2" = window ]; then
+        [ "$full" = 0 ] && [ "$w" -ge 800 ] && [ "$w" -le 820 ] && echo "$x $y $w $h $full"
+      else
+        [ "$full $x $y $w $h" = "1 0 0 $2 $3" ] && echo "$x $y $w $h $full"
+      fi
+      break
+    done)
+    [ -n "$line" ] && { echo "$line"; return 0; }
+    kill -0 "$demo_pid" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+
+# Full screen as seen on a 1920x1080 desktop at scale $3 (default 1): the picture 1440x1080 units
+# between black pillars of 240 units (at scale 1 in columns 240 to 1679), reaching the pillars.
+expect_wl_full_screen_seen() {
+  what="full screen, $1"
+  local s=${3:-1}
+  wait_wl_mode "$2" 1920 1080 >/dev/null || fail "no full-screen window \"$2\": $(wl_windows) ($what)"
+  see "black $((240 * s)) $((1080 * s)) 0 0" "black $((240 * s)) $((1080 * s)) $((1680 * s)) 0" \
+      "lit $((1440 * s)) $((792 * s)) $((240 * s)) $((144 * s))" "lit 8 $((792 * s)) $((240 * s)) $((144 * s))" \
+      "lit 8 $((792 * s)) $((1680 * s - 8)) $((144 * s))"
+}
+
+# An 800x600 window as seen (scale $3, default 1): its picture's 800x600 logical units lit, the
+# desktop bare more than 64 units away from the window (decorations cast shadows nearer), but for
+# the top-left 200x200 units, where the pointer's cursor sits.
+expect_wl_window_seen() {
+  what="window, $1"
+  local s=${3:-1} x y w h full
+  read -r x y w h full < <(wait_wl_mode "$2" window) || fail "no 800x600 window \"$2\": $(wl_windows) ($what)"
+  [ "$h" -ge 600 ] && [ "$h" -le 660 ] || fail "the window \"$2\" is $w x $h ($what)"
+  local border=$(((w - 800) / 2)) m=64
+  local left=$((x + border)) top=$((y + h - 600 - border))
+  see "lit $((800 * s)) $((600 * s)) $((left * s)) $((top * s))" \
+      "bare $(((x - m) * s)) $((880 * s)) 0 $((200 * s))" \
+      "bare $(((1920 - x - w - m) * s)) $((1080 * s)) $(((x + w + m) * s)) 0" \
+      "bare $((1720 * s)) $(((y - m) * s)) $((200 * s)) 0" \
+      "bare $((1920 * s)) $(((1080 - y - h - m) * s)) 0 $(((y + h + m) * s))"
+  window_rect="$left $top"
+}
+
+# The X display of Weston's Xwayland (started with --xwayland), as ":N"; waits up to 5 s.
+xwayland_display() {
+  local display
+  for _ in $(seq 50); do
+    display=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$work/weston.log" | tail -1)
+    [ -n "$display" ] && { echo "$display"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
