@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 // ---------------------------------------------------------------------------------------------
 // Message boxes. Styles and answers keep the values of the Windows constants the callers name.
@@ -70,6 +71,13 @@ const volatile sig_atomic_t* platformCaughtStopSignal();
 // Window and GL context (one window at a time).
 // ---------------------------------------------------------------------------------------------
 bool platformInitVideo();  // stands in for registering the window class
+// Before platformInitVideo: windows are drawn into without ever being shown, at exactly the size
+// asked for, and fit no screen (the offline renderer). SDL's offscreen driver on Linux (no display
+// needed); Windows has none, so there the windows are hidden ones on the desktop.
+void platformUseOffscreenVideo();
+// Sets an environment variable of this process (SDL reads its settings there); overwrite false
+// keeps a value already set.
+void platformSetEnvironment(const char* name, const char* value, bool overwrite);
 // The usable area of the first screen (no panels or docks); false where there is no screen.
 bool platformWorkArea(int* width, int* height);
 void platformShowCursor(bool show);
@@ -187,3 +195,32 @@ double platformSeconds();
 // ---------------------------------------------------------------------------------------------
 // The folder of the running executable, links resolved, ending in '/'; null when unknown.
 const char* platformExecutableFolder();
+
+// The folder, made unless it is already there (a drive or root included); false with errno set.
+bool platformMakeFolder(const char* path);
+// Opens a new file for binary writing, not inherited by programs this process starts; exclusive
+// fails when the file exists. Null with errno set.
+FILE* platformCreateFile(const char* path, bool exclusive);
+// Flushes the file and has the system write it to the disk; false with errno set.
+bool platformSyncFile(FILE* file);
+// Renames from to to, replacing a file of that name; false with errno set.
+bool platformReplaceFile(const char* from, const char* to);
+int platformProcessId();
+
+// ---------------------------------------------------------------------------------------------
+// Measuring (the renderer's benchmark).
+// ---------------------------------------------------------------------------------------------
+// Runs this executable again with one argument and collects what it writes to standard output
+// and error (at most size - 1 bytes, null-terminated). False when it cannot be started.
+bool platformRunSelf(const char* argument, char* output, size_t size);
+// Standard output goes nowhere until platformRestoreStdout(the returned value); -1 on failure.
+int platformMuteStdout();
+void platformRestoreStdout(int saved);
+// The system's load average over the last minute; negative where the system keeps none.
+double platformLoadAverage();
+// The process's peak resident memory (Windows: peak working set), MiB.
+double platformPeakResidentMiB();
+// CPU seconds of every thread of this process.
+double platformProcessCpuSeconds();
+// Seconds on a clock shared by every process of the machine.
+double platformMonotonicSeconds();

@@ -14,6 +14,7 @@ namespace {
 SDL_Window* window = nullptr;
 SDL_GLContext context = nullptr;
 bool videoReady = false;
+bool offscreenOnly = false;  // platformUseOffscreenVideo: windows are never shown
 
 SDL_MessageBoxFlags boxFlags(unsigned style) {
     switch (style & 0xF0) {
@@ -61,6 +62,21 @@ int platformMessageBox(const char* text, const char* caption, unsigned style) {
     return answer;
 }
 
+void platformUseOffscreenVideo() {
+#ifdef _WIN32
+    // No offscreen driver: the window is a hidden one, never shown and never fitted to a screen.
+    offscreenOnly = true;
+#else
+    SDL_setenv("SDL_VIDEODRIVER", "offscreen", 1);
+#endif
+    // Ctrl+C must stop the renderer; SDL would turn it into a quit event nobody reads there.
+    SDL_setenv("SDL_NO_SIGNAL_HANDLERS", "1", 0);
+}
+
+void platformSetEnvironment(const char* name, const char* value, bool overwrite) {
+    SDL_setenv(name, value, overwrite ? 1 : 0);
+}
+
 bool platformInitVideo() {
     if (videoReady) return true;
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
@@ -71,7 +87,7 @@ bool platformInitVideo() {
 bool platformWorkArea(int* width, int* height) {
     // The offscreen driver has no screen for a window to fit on.
     const char* driver = SDL_GetCurrentVideoDriver();
-    if (!videoReady || !driver || SDL_strcmp(driver, "offscreen") == 0) return false;
+    if (!videoReady || offscreenOnly || !driver || SDL_strcmp(driver, "offscreen") == 0) return false;
     SDL_Rect area;
     if (SDL_GetDisplayUsableBounds(0, &area) != 0 || area.w <= 0 || area.h <= 0) return false;
     *width = area.w;
@@ -126,7 +142,7 @@ void platformDestroyWindow() {
 }
 
 void platformShowWindow() {
-    if (!window) return;
+    if (!window || offscreenOnly) return;
     SDL_ShowWindow(window);
     SDL_RaiseWindow(window);
 }
