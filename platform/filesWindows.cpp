@@ -3,6 +3,7 @@
 // inherits, syncing to the disk and renames that replace an existing file, as filesPosix.cpp.
 #include <windows.h>
 
+#include <direct.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <io.h>

@@ -12,6 +12,9 @@
 // ---------------------------------------------------------------------------------------------
 // Message boxes. Styles and answers keep the values of the Windows constants the callers name.
 // ---------------------------------------------------------------------------------------------
+// Where <windows.h> came first (the Windows side of platform/, GL headers), its macros already give
+// these names the same values.
+#ifndef MB_OK
 enum : unsigned {
     MB_OK = 0x0,
     MB_YESNO = 0x4,
@@ -21,9 +24,11 @@ enum : unsigned {
     MB_ICONINFORMATION = 0x40,
 };
 enum { IDOK = 1, IDYES = 6, IDNO = 7 };
+#endif
 
 // Key codes: Windows virtual-key codes, which window events carry. Letters and digits are their
 // upper-case ASCII codes ('A', '0'); the other keys translated are named here.
+#ifndef VK_ESCAPE
 enum {
     VK_BACK = 0x08,
     VK_TAB = 0x09,
@@ -36,10 +41,10 @@ enum {
     VK_UP = 0x26,
     VK_RIGHT = 0x27,
     VK_DOWN = 0x28,
-    VK_M = 0x4D,
-    VK_N = 0x4E,
     VK_F1 = 0x70,  // F2 to F12 follow on
 };
+#endif
+enum { VK_M = 0x4D, VK_N = 0x4E };
 
 // Shows a modal box; Yes (or OK) is the Return-key default. When no box can be shown the text goes
 // to standard error and 0 is returned, which callers treat as "any other answer".

@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # kestrane-render.exe under Wine draws the same frames as the Linux renderer: one time in every
-# schedule window (and the logo stretch), both at 800x600 through the machine's Mesa. Each pair
-# may differ by at most a mean of 0.05 levels, and 99.9 % of the pixels by at most 4 levels in
-# every channel (what Wine's GL and the MinGW build's floating point leave; measured: see below).
+# schedule window (and the logo stretch), both at 800x600 through the machine's Mesa. A pair may
+# differ by a mean of at most 0.05 levels, with at least 99.5 % of the pixels within 4 levels in
+# every channel. Measured: six of the ten frames are identical or within 2 levels; the others
+# differ in a few sprite edges (MinGW's sin and cos against glibc's, a pixel apart) and, at 190 s,
+# in single rows at the edges of the floor's glitch bands, which follow the bass (mean 0.021,
+# 99.78 % within 4 levels). The frame one step (17 ms) later differs by a mean of 2 to 2.7 levels
+# with 67-84 % within 4.
 source "$(dirname "$0")/../e2e/common.bash"
 source "$(dirname "$0")/wine.bash"
 max_mean=0.05
-min_within=99.9
+min_within=99.5
 times=(10 72 95 115 130 140 150 163 175 190)
 args=()
 for t in "${times[@]}"; do args+=(--time "$t"); done
