@@ -3,8 +3,9 @@
 # driver, pointed at the test's private PulseAudio server; 20 s of the null sink's monitor,
 # recorded with parec, must hold the music, found block by block (kestrane-musicfound: at least
 # 20 blocks of 93 ms found, nine in ten of them following on in the music, over at least 5 s of
-# it). kestrane-soundcheck's dropout count is printed too but not required: Wine's driver runs
-# the stream on 20 ms of buffer, and on a loaded machine it underruns about once a second.
+# it). Whole music with no dropout, as the Linux sound tests ask, is not required: Wine's driver
+# runs the stream on 20 ms of buffer, and on a loaded machine it underruns about once a second
+# (kestrane-soundcheck then finds no 1.5 s stretch to start its alignment from).
 source "$(dirname "$0")/../e2e/common.bash"
 source "$(dirname "$0")/wine.bash"
 [ -x "$build/tests/kestrane-musicfound" ] || fail "kestrane-musicfound is not built"
@@ -23,8 +24,6 @@ win=$(wait_window "Vel - Kestrane" 5) || fail "no window titled Vel - Kestrane"
 hold_key "$win" Escape
 expect_exit_zero 30
 release_key Escape
-"$build/tools/soundcheck/kestrane-soundcheck" "$source_dir/data/music/ivo_marenk_-_kestrane.mp3" \
-  "$work/monitor.raw" | sed 's/^/soundcheck: /'
 found=$("$build/tests/kestrane-musicfound" "$source_dir/data/music/ivo_marenk_-_kestrane.mp3" "$work/monitor.raw") ||
   fail "the recording cannot be read"
 echo "$found"
