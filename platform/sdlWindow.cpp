@@ -5,6 +5,7 @@
 #include <SDL2/SDL.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/platform.h"
 #include "platform/stopSignals.h"
@@ -74,7 +75,13 @@ void platformUseOffscreenVideo() {
 }
 
 void platformSetEnvironment(const char* name, const char* value, bool overwrite) {
+#ifdef _WIN32
+    // The C runtime keeps its own copy of the environment, which getenv reads: _putenv_s sets
+    // both it and the process's, which SDL reads.
+    if (overwrite || !getenv(name)) _putenv_s(name, value);
+#else
     SDL_setenv(name, value, overwrite ? 1 : 0);
+#endif
 }
 
 bool platformInitVideo() {
