@@ -7,10 +7,14 @@
 #include <csignal>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 // ---------------------------------------------------------------------------------------------
 // Message boxes. Styles and answers keep the values of the Windows constants the callers name.
 // ---------------------------------------------------------------------------------------------
+// Where <windows.h> came first (the Windows side of platform/, GL headers), its macros already give
+// these names the same values.
+#ifndef MB_OK
 enum : unsigned {
     MB_OK = 0x0,
     MB_YESNO = 0x4,
@@ -20,11 +24,13 @@ enum : unsigned {
     MB_ICONINFORMATION = 0x40,
 };
 enum { IDOK = 1, IDYES = 6, IDNO = 7 };
+#endif
 // platformMessageBox's answer when no box could be shown at all.
 const int BOX_NOT_SHOWN = -1;
 
 // Key codes: Windows virtual-key codes, which window events carry. Letters and digits are their
 // upper-case ASCII codes ('A', '0'); the other keys translated are named here.
+#ifndef VK_ESCAPE
 enum {
     VK_BACK = 0x08,
     VK_TAB = 0x09,
@@ -37,10 +43,10 @@ enum {
     VK_UP = 0x26,
     VK_RIGHT = 0x27,
     VK_DOWN = 0x28,
-    VK_M = 0x4D,
-    VK_N = 0x4E,
     VK_F1 = 0x70,  // F2 to F12 follow on
 };
+#endif
+enum { VK_M = 0x4D, VK_N = 0x4E };
 
 // Shows a modal box; Yes (or OK) is the Return-key default, No the Escape-key one. When no box can
 // be shown the text goes to standard error and BOX_NOT_SHOWN is returned, which callers treat as
@@ -83,6 +89,13 @@ struct VideoDriverChoice {
 };
 VideoDriverChoice chooseVideoDriver(const char* sdlVideoDriver, const char* waylandDisplay);
 bool initVideoDriver();  // initialises SDL's video as chosen; says which driver under KESTRANE_TRACE
+// Before platformInitVideo: windows are drawn into without ever being shown, at exactly the size
+// asked for, and fit no screen (the offline renderer). SDL's offscreen driver on Linux (no display
+// needed); Windows has none, so there the windows are hidden ones on the desktop.
+void platformUseOffscreenVideo();
+// Sets an environment variable of this process (SDL reads its settings there); overwrite false
+// keeps a value already set.
+void platformSetEnvironment(const char* name, const char* value, bool overwrite);
 // The usable area of the first screen (no panels or docks); false where there is no screen.
 bool platformWorkArea(int* width, int* height);
 void platformShowCursor(bool show);
@@ -208,3 +221,32 @@ double platformSeconds();
 // ---------------------------------------------------------------------------------------------
 // The folder of the running executable, links resolved, ending in '/'; null when unknown.
 const char* platformExecutableFolder();
+
+// The folder, made unless it is already there (a drive or root included); false with errno set.
+bool platformMakeFolder(const char* path);
+// Opens a new file for binary writing, not inherited by programs this process starts; exclusive
+// fails when the file exists. Null with errno set.
+FILE* platformCreateFile(const char* path, bool exclusive);
+// Flushes the file and has the system write it to the disk; false with errno set.
+bool platformSyncFile(FILE* file);
+// Renames from to to, replacing a file of that name; false with errno set.
+bool platformReplaceFile(const char* from, const char* to);
+int platformProcessId();
+
+// ---------------------------------------------------------------------------------------------
+// Measuring (the renderer's benchmark).
+// ---------------------------------------------------------------------------------------------
+// Runs this executable again with one argument and collects what it writes to standard output
+// and error (at most size - 1 bytes, null-terminated). False when it cannot be started.
+bool platformRunSelf(const char* argument, char* output, size_t size);
+// Standard output goes nowhere until platformRestoreStdout(the returned value); -1 on failure.
+int platformMuteStdout();
+void platformRestoreStdout(int saved);
+// The system's load average over the last minute; negative where the system keeps none.
+double platformLoadAverage();
+// The process's peak resident memory (Windows: peak working set), MiB.
+double platformPeakResidentMiB();
+// CPU seconds of every thread of this process.
+double platformProcessCpuSeconds();
+// Seconds on a clock shared by every process of the machine.
+double platformMonotonicSeconds();

@@ -19,6 +19,7 @@ bool videoReady = false;
 // output, the output's scale set anew) changes it without always a size event from SDL.
 int reportedWidth = 0;
 int reportedHeight = 0;
+bool offscreenOnly = false;  // platformUseOffscreenVideo: windows are never shown
 
 SDL_MessageBoxFlags boxFlags(unsigned style) {
     switch (style & 0xF0) {
@@ -77,6 +78,27 @@ int platformMessageBox(const char* text, const char* caption, unsigned style) {
     return answer;
 }
 
+void platformUseOffscreenVideo() {
+#ifdef _WIN32
+    // No offscreen driver: the window is a hidden one, never shown and never fitted to a screen.
+    offscreenOnly = true;
+#else
+    SDL_setenv("SDL_VIDEODRIVER", "offscreen", 1);
+#endif
+    // Ctrl+C must stop the renderer; SDL would turn it into a quit event nobody reads there.
+    SDL_setenv("SDL_NO_SIGNAL_HANDLERS", "1", 0);
+}
+
+void platformSetEnvironment(const char* name, const char* value, bool overwrite) {
+#ifdef _WIN32
+    // The C runtime keeps its own copy of the environment, which getenv reads: _putenv_s sets
+    // both it and the process's, which SDL reads.
+    if (overwrite || !getenv(name)) _putenv_s(name, value);
+#else
+    SDL_setenv(name, value, overwrite ? 1 : 0);
+#endif
+}
+
 bool platformInitVideo() {
     if (videoReady) return true;
     if (!initVideoDriver()) return false;
@@ -87,7 +109,7 @@ bool platformInitVideo() {
 bool platformWorkArea(int* width, int* height) {
     // The offscreen driver has no screen for a window to fit on.
     const char* driver = SDL_GetCurrentVideoDriver();
-    if (!videoReady || !driver || SDL_strcmp(driver, "offscreen") == 0) return false;
+    if (!videoReady || offscreenOnly || !driver || SDL_strcmp(driver, "offscreen") == 0) return false;
     SDL_Rect area;
     if (SDL_GetDisplayUsableBounds(0, &area) != 0 || area.w <= 0 || area.h <= 0) return false;
     *width = area.w;
@@ -161,7 +183,7 @@ bool platformSwitchWindow(const char* title, int width, int height, bool fullscr
 }
 
 void platformShowWindow() {
-    if (!window) return;
+    if (!window || offscreenOnly) return;
     SDL_ShowWindow(window);
     SDL_RaiseWindow(window);
 }

@@ -5,11 +5,6 @@
 // process; peak resident memory; export throughput into ffmpeg; the music clock on the audio device.
 #include <GL/gl.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -24,8 +19,6 @@
 #include "platform/platform.h"
 #include "tools/render/clockMeasurement.h"
 #include "tools/render/renderTool.h"
-
-extern char** environ;
 
 namespace {
 
@@ -64,34 +57,13 @@ double percentile(std::vector<double> values, double fraction) {
 bool measureStartup(double* median, double* first, double* firstFrameRss) {
     std::vector<double> runs;
     for (int run = 0; run < kStartupRuns; ++run) {
-        int fds[2];
-        if (pipe2(fds, O_CLOEXEC) != 0) return false;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-        posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
-        char self[] = "/proc/self/exe";
-        char flag[] = "--startup-probe";
-        char* argv[] = {self, flag, nullptr};
-        pid_t pid = -1;
+        static char output[65536];
         double started = monotonicSeconds();
-        int error = posix_spawn(&pid, "/proc/self/exe", &actions, nullptr, argv, environ);
-        posix_spawn_file_actions_destroy(&actions);
-        close(fds[1]);
-        std::string text;
-        char buffer[4096];
-        ssize_t n;
-        while (error == 0 && (n = read(fds[0], buffer, sizeof buffer)) != 0) {
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) break;
-            text.append(buffer, size_t(n));
-        }
-        close(fds[0]);
-        int status = 0;
-        if (error == 0) waitpid(pid, &status, 0);
+        bool ran = platformRunSelf("--startup-probe", output, sizeof output);
+        std::string text = output;
         size_t at = text.find("first-frame-drawn ");
         double drawn = 0, rss = 0;
-        if (error != 0 || at == std::string::npos ||
+        if (!ran || at == std::string::npos ||
             sscanf(text.c_str() + at, "first-frame-drawn %lf %lf", &drawn, &rss) != 2) {
             fprintf(stderr, "kestrane-render: the start-up probe failed:\n%s\n", text.c_str());
             return false;
@@ -105,33 +77,27 @@ bool measureStartup(double* median, double* first, double* firstFrameRss) {
 }
 
 // The machine's load over the last minute: other work on the two cores shows in every figure.
-double loadAverage() {
-    double load = -1;
-    if (FILE* file = fopen("/proc/loadavg", "r")) {
-        if (fscanf(file, "%lf", &load) != 1) load = -1;
-        fclose(file);
+double loadAverage() { return platformLoadAverage(); }
+
+// The load line; a system that keeps no load average (Windows) says so.
+void printLoad(const char* when, double load) {
+    if (load < 0) {
+        printf("load average (1 min) %s: not kept by this system\n", when);
+    } else {
+        printf("load average (1 min) %s: %.2f\n", when, load);
     }
-    return load;
 }
 
 // CPU time of every thread of this process (llvmpipe's rasteriser threads included): unlike the
 // wall time, it barely changes when other work shares the cores.
-double processCpuSeconds() {
-    timespec now;
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
-}
+double processCpuSeconds() { return platformProcessCpuSeconds(); }
 
-double peakResidentMiB() {
-    struct rusage usage;
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_maxrss) / 1024.0;
-}
+double peakResidentMiB() { return platformPeakResidentMiB(); }
 
 // The clock on the audio device (the dummy driver unless SDL_AUDIODRIVER names another), playing
 // the music file or, without it, silence. Leaves the offline music closed.
 bool measureClock(ClockFigures* figures) {
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    platformSetEnvironment("SDL_AUDIODRIVER", "dummy", false);
     audioClose();
     audioSetOffline(false);
     if (!audioInit(kSampleRate)) return false;
@@ -181,20 +147,15 @@ int runBenchmark(bool framesOnly, int width, int height) {
     double startupMedian = 0, startupFirst = 0, startupRss = 0;
     bool startupOk = !framesOnly && measureStartup(&startupMedian, &startupFirst, &startupRss);
 
-    int saved = dup(1);  // start-up's own lines (a missing music file) stay out of the table
-    int null = open("/dev/null", O_WRONLY);
-    dup2(null, 1);
+    int saved = platformMuteStdout();  // start-up's own lines (a missing music file) stay out of the table
     bool opened = openOfflineDemo(width, height);
-    fflush(stdout);
-    dup2(saved, 1);
-    close(null);
-    close(saved);
+    platformRestoreStdout(saved);
     if (!opened) return 1;  // said why
     printf(
         "kestrane-render --bench: %d frames per window at %dx%d (picture %dx%d, scene region %d), "
         "time per frame = renderFrame + present + glFinish\n",
         kFramesPerWindow, width, height, pictureRect.width, pictureRect.height, pictureRect.region);
-    printf("load average (1 min) at the start: %.2f\n", loadBefore);
+    printLoad("at the start", loadBefore);
     printf("GL_RENDERER %s; GL_VERSION %s\n\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)),
            reinterpret_cast<const char*>(glGetString(GL_VERSION)));
     printf(
@@ -225,7 +186,7 @@ int runBenchmark(bool framesOnly, int width, int height) {
            all.size(), overall, percentile(all, 0.95), *std::max_element(all.begin(), all.end()),
            1000.0 / overall, percentile(allCpu, 0.5));
     if (framesOnly) {
-        printf("load average (1 min) at the end: %.2f\n", loadAverage());
+        printLoad("at the end", loadAverage());
         fflush(stdout);
         exit(0);
     }
@@ -242,30 +203,7 @@ int runBenchmark(bool framesOnly, int width, int height) {
     }
     fflush(stdout);
 
-    char folder[] = "/tmp/kestrane-bench-XXXXXX";
-    if (mkdtemp(folder)) {
-        CaptureOptions options;
-        options.fromMs = 0;
-        options.toMs = 10000;
-        options.out = std::string(folder) + "/export.mp4";
-        options.quiet = true;
-        options.width = width;
-        options.height = height;
-        CaptureResult result;
-        int status = runCapture(options, &result);
-        if (status == 0 && result.seconds > 0) {
-            double fps = double(result.frames) / result.seconds;
-            printf(
-                "export 0-10 s at 60 fps, %dx%d, into ffmpeg (libx264 veryfast, AAC): %lld frames in %.2f s "
-                "= "
-                "%.1f fps; the whole presentation (12180 frames) would take about %.0f s\n",
-                width, height, result.frames, result.seconds, fps, 12180.0 / fps);
-        } else {
-            printf("export: not measured (see the message above)\n");
-        }
-        unlink(options.out.c_str());
-        rmdir(folder);
-    }
+    printExportThroughput(width, height);
     fflush(stdout);
 
     ClockFigures clock;
@@ -287,7 +225,7 @@ int runBenchmark(bool framesOnly, int width, int height) {
     } else {
         printf("clock: not measured (no audio device could be opened)\n");
     }
-    printf("load average (1 min) at the end: %.2f\n", loadAverage());
+    printLoad("at the end", loadAverage());
     fflush(stdout);
     exit(0);
 }

@@ -25,6 +25,8 @@ const volatile sig_atomic_t& stopSignal = *platformCaughtStopSignal();
 
 }  // namespace
 
+const bool kVideoExport = true;
+
 void catchStopSignals() { platformCatchStopSignals(); }
 
 void releaseStopSignals() { platformReleaseStopSignals(); }
@@ -189,4 +191,31 @@ int runCapture(const CaptureOptions& options, CaptureResult* result) {
                 hasMusic ? "" : ", silent");
     }
     return 0;
+}
+
+void printExportThroughput(int width, int height) {
+    char folder[] = "/tmp/kestrane-bench-XXXXXX";
+    if (mkdtemp(folder)) {
+        CaptureOptions options;
+        options.fromMs = 0;
+        options.toMs = 10000;
+        options.out = std::string(folder) + "/export.mp4";
+        options.quiet = true;
+        options.width = width;
+        options.height = height;
+        CaptureResult result;
+        int status = runCapture(options, &result);
+        if (status == 0 && result.seconds > 0) {
+            double fps = double(result.frames) / result.seconds;
+            printf(
+                "export 0-10 s at 60 fps, %dx%d, into ffmpeg (libx264 veryfast, AAC): %lld frames in %.2f s "
+                "= "
+                "%.1f fps; the whole presentation (12180 frames) would take about %.0f s\n",
+                width, height, result.frames, result.seconds, fps, 12180.0 / fps);
+        } else {
+            printf("export: not measured (see the message above)\n");
+        }
+        unlink(options.out.c_str());
+        rmdir(folder);
+    }
 }

@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <vector>
 
 #include "app/app.h"
@@ -21,13 +20,9 @@
 
 namespace {
 
-// The offscreen driver whatever the environment names: a window on a real screen would be fitted
-// to that screen, and a frame of the wrong size written.
-void useOffscreenVideo() {
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    // Ctrl+C must stop the renderer; SDL would turn it into a quit event nobody reads here.
-    setenv("SDL_NO_SIGNAL_HANDLERS", "1", 0);
-}
+// Windows never shown, whatever the environment names: a window on a real screen would be
+// fitted to that screen, and a frame of the wrong size written.
+void useOffscreenVideo() { platformUseOffscreenVideo(); }
 
 // The largest drawable this GL implementation renders the picture into: the viewport limits and
 // the texture size (the screen texture is as large as the picture), from a small probe context.
@@ -106,8 +101,4 @@ void readFrame(unsigned char* rgb) {
         memcpy(rgb + size_t(y) * row, flipped.data() + size_t(height - 1 - y) * row, row);
 }
 
-double monotonicSeconds() {
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
-}
+double monotonicSeconds() { return platformMonotonicSeconds(); }

@@ -4,9 +4,7 @@
 // only when complete, so a final name never holds a partial picture.
 #include <png.h>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -49,29 +47,27 @@ bool writeFrame(const std::string& folder, long long ms, std::vector<unsigned ch
 bool writePngFile(const std::string& folder, const std::string& name, const unsigned char* rgb, int width,
                   int height) {
     std::string path = folder + "/" + name;
-    std::string partial = folder + "/." + name + "." + std::to_string(getpid()) + ".part";
-    int fd = open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    FILE* file = fd >= 0 ? fdopen(fd, "wb") : nullptr;
+    std::string partial = folder + "/." + name + "." + std::to_string(platformProcessId()) + ".part";
+    FILE* file = platformCreateFile(partial.c_str(), false);
     if (!file) {
         fprintf(stderr, "kestrane-render: cannot write %s: %s\n", path.c_str(), strerror(errno));
-        if (fd >= 0) close(fd);
-        unlink(partial.c_str());
+        remove(partial.c_str());
         return false;
     }
     // Synced before the rename: after a crash or power loss the final name holds the whole picture
     // or the one it had before, never an empty or partial file.
-    bool written = writePng(file, rgb, width, height) && fflush(file) == 0 && !ferror(file) && fsync(fd) == 0;
+    bool written = writePng(file, rgb, width, height) && platformSyncFile(file);
     int error = errno;
     if (fclose(file) != 0 && written) {
         written = false;
         error = errno;
     }
-    if (written && rename(partial.c_str(), path.c_str()) != 0) {
+    if (written && !platformReplaceFile(partial.c_str(), path.c_str())) {
         written = false;
         error = errno;
     }
     if (!written) {
-        unlink(partial.c_str());
+        remove(partial.c_str());
         fprintf(stderr, "kestrane-render: cannot write %s: %s; nothing written\n", path.c_str(),
                 error ? strerror(error) : "the PNG encoder failed");
     }
@@ -81,7 +77,7 @@ bool writePngFile(const std::string& folder, const std::string& name, const unsi
 bool prepareFolder(const std::string& folder) {
     for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
         std::string part = folder.substr(0, slash);
-        if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) {
+        if (!platformMakeFolder(part.c_str())) {
             fprintf(stderr, "kestrane-render: cannot create the folder %s: %s\n", part.c_str(),
                     strerror(errno));
             return false;
@@ -94,15 +90,15 @@ bool prepareFolder(const std::string& folder) {
                 strerror(errno ? errno : ENOTDIR));
         return false;
     }
-    std::string probe = folder + "/.kestrane-render." + std::to_string(getpid()) + ".probe";
-    int fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) {
+    std::string probe = folder + "/.kestrane-render." + std::to_string(platformProcessId()) + ".probe";
+    FILE* file = platformCreateFile(probe.c_str(), true);
+    if (!file) {
         fprintf(stderr, "kestrane-render: cannot write into the folder %s: %s\n", folder.c_str(),
                 strerror(errno));
         return false;
     }
-    close(fd);
-    unlink(probe.c_str());
+    fclose(file);
+    remove(probe.c_str());
     return true;
 }
 

@@ -123,6 +123,11 @@ void printRenderUsage(FILE* stream) {
             "audio clock; --bench-frames only the frame times.\n"
             "Bad arguments exit with status 2 before anything is made.\n",
             kPresentationEndSeconds, kPresentationEndSeconds);
+    if (!kVideoExport) {
+        fprintf(stream,
+                "This build has no video export: --capture exits with status 1, and --bench measures no\n"
+                "export. Render a sequence of PNG frames and encode it with a program of your choice.\n");
+    }
 }
 
 int refuseRenderRequest(const char* why) {

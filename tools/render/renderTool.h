@@ -72,6 +72,10 @@ struct CaptureResult {
 // must be open. Returns the process exit code: 0 written, 1 failed, 128 + signal when interrupted;
 // on any failure nothing is left under options.out or beside it.
 int runCapture(const CaptureOptions& options, CaptureResult* result);
+// Whether this build has the video export (Windows builds do not: captureUnavailable.cpp).
+extern const bool kVideoExport;
+// The benchmark's export line: frames per second of 0-10 s at 60 fps, width x height.
+void printExportThroughput(int width, int height);
 
 // Ctrl+C, kill and a closed terminal only set a flag that the export acts on (and a write to a dead
 // ffmpeg fails instead of killing the process). Nested calls are counted; the last release restores

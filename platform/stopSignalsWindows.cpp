@@ -1,0 +1,122 @@
+// stopSignalsWindows.cpp
+// The stop protocol on Windows: console control events stand in for the signals (Ctrl+C and
+// Ctrl+Break for SIGINT; the console closed, log-off and shut-down for SIGTERM). The phases are
+// those of stopSignals.cpp. Windows calls the handler on a thread of its own and shows a message
+// box in this process (no forked child), so a stop during a box ends the process from there.
+// A windowed program without a console receives no control events; closing its window quits it.
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+
+#include "platform/platform.h"
+#include "platform/stopSignals.h"
+
+namespace {
+
+enum Phase { PHASE_NONE, PHASE_AT_ONCE, PHASE_WATCHED, PHASE_STOPPING };
+enum Wake { WAKE_NONE, WAKE_STOP, WAKE_PAUSE };
+
+std::atomic<int> phase{PHASE_NONE};
+std::atomic<bool> stopRequested{false};
+std::atomic<int> wakeReason{WAKE_NONE};
+HANDLE wakeEvent = nullptr;  // auto-reset: the handler or a box wakes the watcher
+HANDLE watcher = nullptr;    // main thread only
+
+// How long the main thread has to end on its own once a stop was asked for.
+const DWORD kGraceMs = 500;
+
+// Ends the process at once with exit code 0, like _exit: no atexit handlers, no DLL detach (which
+// could wait on a driver thread).
+void endNow() {
+    fflush(stdout);
+    fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), 0);
+}
+
+BOOL WINAPI onControlEvent(DWORD type) {
+    int was = phase.exchange(PHASE_STOPPING);
+    if (was == PHASE_AT_ONCE || was == PHASE_NONE) endNow();
+    stopRequested.store(true);
+    wakeReason.store(WAKE_STOP);
+    SetEvent(wakeEvent);
+    // Windows ends the process as soon as the handler returns from these: the watcher's grace
+    // runs out first.
+    if (type == CTRL_CLOSE_EVENT || type == CTRL_LOGOFF_EVENT || type == CTRL_SHUTDOWN_EVENT)
+        Sleep(kGraceMs * 4);
+    return TRUE;
+}
+
+DWORD WINAPI watchForStop(void*) {
+    WaitForSingleObject(wakeEvent, INFINITE);
+    if (wakeReason.exchange(WAKE_NONE) == WAKE_PAUSE) return 0;
+    stopRequested.store(true);
+    Sleep(kGraceMs);
+    endNow();
+    return 0;
+}
+
+// The export's stop events: the signal number they stand for (0: none yet).
+volatile sig_atomic_t caughtSignal = 0;
+int catchDepth = 0;
+
+BOOL WINAPI onCaughtEvent(DWORD type) {
+    caughtSignal = (type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT) ? SIGINT : SIGTERM;
+    return TRUE;
+}
+
+}  // namespace
+
+void platformWatchStopSignals() {
+    if (wakeEvent) return;
+    wakeEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (!wakeEvent) return;
+    phase.store(PHASE_AT_ONCE);
+    SetConsoleCtrlHandler(onControlEvent, TRUE);
+}
+
+void platformStartStopWatcher() {
+    if (watcher) return;
+    int expected = PHASE_AT_ONCE;
+    if (!phase.compare_exchange_strong(expected, PHASE_WATCHED)) return;
+    watcher = CreateThread(nullptr, 0, watchForStop, nullptr, 0, nullptr);
+    if (watcher) return;
+    expected = PHASE_WATCHED;
+    phase.compare_exchange_strong(expected, PHASE_AT_ONCE);
+}
+
+bool platformStopRequested() { return stopRequested.load(); }
+
+bool stopProtocolBeforeBox(bool* paused) {
+    *paused = false;
+    fflush(stdout);
+    fflush(stderr);
+    int expected = PHASE_WATCHED;
+    if (phase.compare_exchange_strong(expected, PHASE_AT_ONCE)) {
+        // From here a stop ends the process at once, the box with it; the watcher is taken down so
+        // that it is not left to end the process half a second into the box.
+        wakeReason.store(WAKE_PAUSE);
+        SetEvent(wakeEvent);
+        WaitForSingleObject(watcher, INFINITE);
+        CloseHandle(watcher);
+        watcher = nullptr;
+        *paused = true;
+    }
+    return !stopRequested.load();
+}
+
+void stopProtocolAfterBox(bool paused) {
+    if (paused) platformStartStopWatcher();
+}
+
+void platformCatchStopSignals() {
+    if (catchDepth++ > 0) return;
+    SetConsoleCtrlHandler(onCaughtEvent, TRUE);
+}
+
+void platformReleaseStopSignals() {
+    if (catchDepth == 0 || --catchDepth > 0) return;
+    SetConsoleCtrlHandler(onCaughtEvent, FALSE);
+}
+
+const volatile sig_atomic_t* platformCaughtStopSignal() { return &caughtSignal; }
