@@ -15,7 +15,8 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for library in libsdl2 libmpg123 libpng16 libglu libkissfft libc6 libstdc++6 libgl1 libegl1; do
   grep -q "$library" <<<"$depends" || fail "Depends lacks $library: $depends"
 done
-[ "$(dpkg-deb -f "$deb" Recommends)" = "ffmpeg" ] || fail "Recommends is not ffmpeg"
+# ffmpeg for the video export, zenity for the start question in a Wayland session.
+[ "$(dpkg-deb -f "$deb" Recommends)" = "ffmpeg, zenity" ] || fail "Recommends is not ffmpeg, zenity: $(dpkg-deb -f "$deb" Recommends)"
 [ "$(dpkg-deb -f "$deb" Package)" = "kestrane" ] || fail "package name field"
 
 dpkg-deb -c "$deb" | awk '{print $6}' >"$work/contents"
