@@ -53,9 +53,7 @@ start_x() {
   for _ in $(seq 100); do
     if [ -s "$work/display" ]; then
       export DISPLAY=":$(head -1 "$work/display")"
-      # Keys held by a test do not repeat: a held F1 would switch the window again at every
-      # repeat of a loaded machine's slow turns.
-      xdpyinfo >/dev/null 2>&1 && xset r off && return 0
+      xdpyinfo >/dev/null 2>&1 && return 0
     fi
     kill -0 "$xvfb_pid" 2>/dev/null || break
     sleep 0.1

@@ -6,6 +6,9 @@
 source "$(dirname "$0")/common.bash"
 source "$(dirname "$0")/screen.bash"
 start_wide_screen
+# Held keys do not repeat here: on a loaded machine a held F1 repeated before the new window was
+# seen and switched it back.
+xset r off
 export KESTRANE_TRACE=1
 start_demo "$source_dir"
 answer_start_question Return
