@@ -54,6 +54,29 @@ bool failOpening(const char* text) {
     return false;
 }
 
+// Makes the window (a new one, or the kept one switched) in the mode isFullscreen asks for. A
+// full-screen window that cannot be made asks whether to use a window instead; false when the
+// program must close.
+bool makeWindow(bool (*make)(const char*, int, int, bool), const char* title, int width, int height) {
+    if (isFullscreen && !make(title, width, height, true)) {
+        int answer = platformMessageBox(
+            "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode Instead?",
+            "auto", MB_YESNO | MB_ICONEXCLAMATION);
+        if (answer != IDYES) {
+            platformShowCursor(true);
+            platformMessageBox("Program Will Now Close.", "ERROR", MB_OK | MB_ICONSTOP);
+            return false;
+        }
+        isFullscreen = false;
+        platformShowCursor(true);
+        fitWindowToScreen(&width, &height);
+    }
+    if (!isFullscreen && !make(title, width, height, false)) {
+        return failOpening("Window Creation Error.");
+    }
+    return true;
+}
+
 }  // namespace
 
 bool openDisplayWindow(const char* title, int width, int height, int bits, bool fullscreen) {
@@ -67,22 +90,7 @@ bool openDisplayWindow(const char* title, int width, int height, int bits, bool 
     if (!isFullscreen) fitWindowToScreen(&width, &height);
     // Full screen takes the desktop's own mode (no mode switch); the question remains for a
     // full-screen window that cannot be made at all.
-    if (isFullscreen && !platformCreateWindow(title, width, height, true)) {
-        int answer = platformMessageBox(
-            "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode Instead?",
-            "auto", MB_YESNO | MB_ICONEXCLAMATION);
-        if (answer != IDYES) {
-            platformShowCursor(true);
-            platformMessageBox("Program Will Now Close.", "ERROR", MB_OK | MB_ICONSTOP);
-            return false;
-        }
-        isFullscreen = false;
-        platformShowCursor(true);
-        fitWindowToScreen(&width, &height);
-    }
-    if (!isFullscreen && !platformCreateWindow(title, width, height, false)) {
-        return failOpening("Window Creation Error.");
-    }
+    if (!makeWindow(platformCreateWindow, title, width, height)) return false;
     windowHeld = true;
     if (!platformCreateGlContext()) return failOpening("Can't Create A GL Rendering Context.");
     contextHeld = true;
@@ -103,22 +111,7 @@ bool switchDisplayWindow(const char* title, int width, int height, int bits, boo
     isFullscreen = fullscreen;
     platformShowCursor(!isFullscreen);
     if (!isFullscreen) fitWindowToScreen(&width, &height);
-    if (isFullscreen && !platformSwitchWindow(title, width, height, true)) {
-        int answer = platformMessageBox(
-            "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode Instead?",
-            "auto", MB_YESNO | MB_ICONEXCLAMATION);
-        if (answer != IDYES) {
-            platformShowCursor(true);
-            platformMessageBox("Program Will Now Close.", "ERROR", MB_OK | MB_ICONSTOP);
-            return false;
-        }
-        isFullscreen = false;
-        platformShowCursor(true);
-        fitWindowToScreen(&width, &height);
-    }
-    if (!isFullscreen && !platformSwitchWindow(title, width, height, false)) {
-        return failOpening("Window Creation Error.");
-    }
+    if (!makeWindow(platformSwitchWindow, title, width, height)) return false;
     // What a new context would not hold: the earlier start-up's textures (the shader library keeps
     // its programs, as it does across re-created windows) and the state the scenes left.
     releaseTextures();
