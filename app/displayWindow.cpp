@@ -77,6 +77,18 @@ bool makeWindow(bool (*make)(const char*, int, int, bool), const char* title, in
     return true;
 }
 
+// Shows the made window, fits the picture to its drawable in real pixels (HiDPI included; a
+// full-screen window has the desktop's size) and runs the start-up.
+bool showAndStart(int width, int height) {
+    platformShowWindow();
+    platformDisableScreenSaver();
+    int drawableWidth = width, drawableHeight = height;
+    platformWindowClientSize(&drawableWidth, &drawableHeight);
+    resizeScene(drawableWidth, drawableHeight);
+    if (!initDemo()) return failOpening("Initialization Failed.");
+    return true;
+}
+
 }  // namespace
 
 bool openDisplayWindow(const char* title, int width, int height, int bits, bool fullscreen) {
@@ -96,14 +108,7 @@ bool openDisplayWindow(const char* title, int width, int height, int bits, bool 
     contextHeld = true;
     if (!platformMakeCurrent()) return failOpening("Can't Activate The GL Rendering Context.");
     saveFreshContextState();
-    platformShowWindow();
-    platformDisableScreenSaver();
-    // The drawable in real pixels (HiDPI included; a full-screen window has the desktop's size).
-    int drawableWidth = width, drawableHeight = height;
-    platformWindowClientSize(&drawableWidth, &drawableHeight);
-    resizeScene(drawableWidth, drawableHeight);
-    if (!initDemo()) return failOpening("Initialization Failed.");
-    return true;
+    return showAndStart(width, height);
 }
 
 bool switchDisplayWindow(const char* title, int width, int height, int bits, bool fullscreen) {
@@ -117,13 +122,7 @@ bool switchDisplayWindow(const char* title, int width, int height, int bits, boo
     releaseTextures();
     glDeleteTextures(1, &screenTexture);
     restoreFreshContextState();
-    platformShowWindow();
-    platformDisableScreenSaver();
-    int drawableWidth = width, drawableHeight = height;
-    platformWindowClientSize(&drawableWidth, &drawableHeight);
-    resizeScene(drawableWidth, drawableHeight);
-    if (!initDemo()) return failOpening("Initialization Failed.");
-    return true;
+    return showAndStart(width, height);
 }
 
 void closeDisplayWindow() {

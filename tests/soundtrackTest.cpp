@@ -13,12 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "assets/assets.h"
 #include "platform/platform.h"
 #include "tools/music/dsp.h"
 
 namespace {
 
-const char* const kMusicPath = KESTRANE_SOURCE_DIR "/data/music/ivo_marenk_-_kestrane.mp3";
+const std::string kSourceMusic = std::string(KESTRANE_SOURCE_DIR "/") + kMusicPath;
 const char* const kGenerator = KESTRANE_BINARY_DIR "/tools/music/kestrane-music";
 const double kFlashes[13] = {87.025, 87.924, 88.073, 89.425, 90.324,  90.494, 96.625,
                              97.525, 97.695, 99.024, 99.924, 100.094, 100.824};
@@ -47,7 +48,7 @@ struct Decoded {
 const Decoded& music() {
     static Decoded d = [] {
         Decoded out;
-        std::vector<unsigned char> bytes = readFile(kMusicPath);
+        std::vector<unsigned char> bytes = readFile(kSourceMusic);
         int16_t* pcm = nullptr;
         if (bytes.empty() ||
             !decodeMp3(bytes.data(), long(bytes.size()), &pcm, &out.frames, &out.rate, &out.channels))
@@ -125,7 +126,7 @@ double strongestRiseNear(double t) {
 
 class Soundtrack : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(music().ok) << "cannot decode " << kMusicPath; }
+    void SetUp() override { ASSERT_TRUE(music().ok) << "cannot decode " << kSourceMusic; }
 };
 
 TEST_F(Soundtrack, FormatLengthAndHeadroom) {

@@ -19,7 +19,7 @@
 
 namespace {
 
-const int kRate = 44100;
+const int kRate = kSampleRate;   // what the recorder reads the clicks at
 const int kChunk = kRate / 200;  // 5 ms written at a time
 const int kClick = kRate / 20;   // 50 ms of click
 const int kHead = 2 * kChunk;    // written before the picture is scheduled, the rest after it

@@ -11,12 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "assets/assets.h"
+#include "platform/platform.h"
 #include "tools/soundcheck/recordingInput.h"
 #include "tools/soundcheck/soundAlignment.h"
 
 namespace {
 
-const long kRate = 44100;
+const long kRate = kSampleRate;
 
 // Twenty seconds of music-like sound: tones under a noise floor that changes every beat.
 std::vector<float> makeMusic() {
@@ -118,8 +120,9 @@ TEST(SoundAlignment, ARecordingOfSomethingElseIsNotAligned) {
 // onto its true place, not one period off (which read as a 46 ms skip a moment later).
 TEST(SoundAlignment, ACleanCopyStartingInARepeatingPassageHasNoEvent) {
     std::vector<float> song;
-    ASSERT_TRUE(readMusicMono(KESTRANE_SOURCE_DIR "/data/music/ivo_marenk_-_kestrane.mp3", 44100, &song))
-        << "the generated 44100 Hz music is needed (scripts/setup)";
+    ASSERT_TRUE(
+        readMusicMono((std::string(KESTRANE_SOURCE_DIR "/") + kMusicPath).c_str(), kSampleRate, &song))
+        << "the generated music is needed (scripts/setup)";
     for (double start : {1.80, 1.90, 3.65, 3.70, 5.48, 8.44}) {
         long first = long(start * kRate);
         std::vector<float> rec(song.begin() + first, song.begin() + first + 8 * kRate);
