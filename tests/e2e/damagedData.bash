@@ -86,20 +86,30 @@ focus_window() {
 
 # Runs the demo in folder $1 (prefix command $2, may be empty) to the end of the presentation
 # with M held, or until $3 = escape has it pressed after two seconds. Sets case_rc and case_secs
-# (tenths of a second). The key is given again every 5 s in case the window had not taken it.
+# (tenths of a second).
 run_case() {
-  local dir=$1 prefix=$2 ending=${3:-end} started win="" box
+  local dir=$1 prefix=$2 ending=${3:-end} started
   started=$(date +%s%N)
   (cd "$dir" && exec $prefix env KESTRANE_DATA="$dir/data" SDL_AUDIODRIVER=dummy KESTRANE_TRACE=1 HOME="$work" \
      ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=1" LSAN_OPTIONS="suppressions=$work/lsan.supp" \
      "$build/kestrane" >"$work/stdout" 2>"$work/stderr") &
   demo_pid=$!
+  drive_case "$ending" 60 20
+  case_secs=$(( ($(date +%s%N) - started) / 100000000 ))
+}
+
+# Drives the started demo ($demo_pid): answers the start question No, then holds M (or presses
+# Escape after two seconds when $1 = escape) for at most $2 seconds, each window awaited at most
+# $3 seconds; a demo still running then is killed. Sets case_rc. The key is given again every 5 s
+# in case the window had not taken it.
+drive_case() {
+  local ending=$1 allowed=$2 window_wait=$3 win="" box
   case_rc=""
   : >"$work/harness"
-  box=$(wait_window "Start FullScreen?") && xdotool key --window "$box" Escape >/dev/null 2>&1
-  wait_window "Vel - Kestrane" >/dev/null
+  box=$(wait_window "Start FullScreen?" "$window_wait") && xdotool key --window "$box" Escape >/dev/null 2>&1
+  wait_window "Vel - Kestrane" "$window_wait" >/dev/null
   [ "$ending" = escape ] && sleep 2
-  local deadline=$(($(date +%s) + 60)) next_key=0
+  local deadline=$(($(date +%s) + allowed)) next_key=0
   while [ "$(date +%s)" -lt "$deadline" ]; do
     kill -0 "$demo_pid" 2>/dev/null || break
     if [ "$(date +%s)" -ge "$next_key" ] && win=$(wait_window "Vel - Kestrane" 2); then
@@ -127,7 +137,6 @@ run_case() {
     case_rc=$?
   fi
   demo_pid=""
-  case_secs=$(( ($(date +%s%N) - started) / 100000000 ))
 }
 
 # What standard output must be for damage $1 of file $2 (an extended regular expression matched

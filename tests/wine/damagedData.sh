@@ -8,35 +8,12 @@ source "$(dirname "$0")/../e2e/damagedData.bash"
 
 # damagedData.bash's run_case with kestrane.exe under Wine in place of the Linux program.
 run_case() {
-  local dir=$1 ending=${3:-end} started win="" box
+  local dir=$1 ending=${3:-end} started
   started=$(date +%s%N)
   (cd "$dir" && exec env KESTRANE_DATA="$dir/data" SDL_AUDIODRIVER=dummy KESTRANE_TRACE=1 \
     "$wine" "$package/kestrane.exe" >"$work/stdout" 2>"$work/stderr") &
   demo_pid=$!
-  case_rc=""
-  : >"$work/harness"
-  box=$(wait_window "Start FullScreen?" 60) && xdotool key --window "$box" Escape >/dev/null 2>&1
-  wait_window "Vel - Kestrane" 60 >/dev/null
-  local deadline=$(($(date +%s) + 90)) next_key=0
-  while [ "$(date +%s)" -lt "$deadline" ]; do
-    kill -0 "$demo_pid" 2>/dev/null || break
-    if [ "$(date +%s)" -ge "$next_key" ] && win=$(wait_window "Vel - Kestrane" 2); then
-      next_key=$(($(date +%s) + 5))
-      focus_window "$win" || echo "focus not taken by $win" >>"$work/harness"
-      xdotool keydown m
-    fi >/dev/null 2>&1
-    sleep 0.1
-  done
-  xdotool keyup m >/dev/null 2>&1
-  if kill -0 "$demo_pid" 2>/dev/null; then
-    kill -9 "$demo_pid" 2>/dev/null
-    wait "$demo_pid" 2>/dev/null
-    case_rc=timeout
-  else
-    wait "$demo_pid"
-    case_rc=$?
-  fi
-  demo_pid=""
+  drive_case "$ending" 90 60
   # Wine writes text files with CR LF line ends: the Linux expectations see LF.
   sed -i 's/\r$//' "$work/stdout" "$work/stderr"
   case_secs=$(( ($(date +%s%N) - started) / 100000000 ))
