@@ -228,12 +228,18 @@ kill_pulse() {
   pulse_pid=""
 }
 
+# Asks process $1 (a child of this shell; nothing when empty) to end, gives it $2 tenths of a
+# second, then kills it, and reaps it.
+end_process() {
+  [ -n "$1" ] || return 0
+  kill "$1" 2>/dev/null
+  for _ in $(seq "$2"); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+  kill -9 "$1" 2>/dev/null
+  wait "$1" 2>/dev/null
+}
+
 stop_pulse() {
-  [ -n "$pulse_pid" ] || return 0
-  kill "$pulse_pid" 2>/dev/null
-  for _ in $(seq 50); do kill -0 "$pulse_pid" 2>/dev/null || break; sleep 0.1; done
-  kill -9 "$pulse_pid" 2>/dev/null
-  wait "$pulse_pid" 2>/dev/null
+  end_process "$pulse_pid" 50
   pulse_pid=""
 }
 

@@ -35,13 +35,14 @@ wait_geometry() {
 
 shot() { import -window root "$work/shot.png" 2>/dev/null || fail "cannot take a screenshot"; }
 
-# Largest and smallest channel value (0-255) in the W x H rectangle at X,Y of the last shot.
+# Largest and smallest channel value (0-255) in the W x H rectangle at X,Y of the last shot
+# ($shot_image: the PNG, or a copy decoded once when many regions are read from a large shot).
 region_max() {
-  convert "$work/shot.png" -crop "${1}x${2}+${3}+${4}" +repage -separate -evaluate-sequence max \
+  convert "${shot_image:-$work/shot.png}" -crop "${1}x${2}+${3}+${4}" +repage -separate -evaluate-sequence max \
     -format '%[fx:round(255*maxima)]' info:
 }
 region_min() {
-  convert "$work/shot.png" -crop "${1}x${2}+${3}+${4}" +repage -separate -evaluate-sequence min \
+  convert "${shot_image:-$work/shot.png}" -crop "${1}x${2}+${3}+${4}" +repage -separate -evaluate-sequence min \
     -format '%[fx:round(255*minima)]' info:
 }
 

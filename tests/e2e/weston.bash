@@ -47,11 +47,7 @@ start_weston() {
 }
 
 stop_weston() {
-  [ -n "$weston_pid" ] || return 0
-  kill "$weston_pid" 2>/dev/null
-  for _ in $(seq 30); do kill -0 "$weston_pid" 2>/dev/null || break; sleep 0.1; done
-  kill -9 "$weston_pid" 2>/dev/null
-  wait "$weston_pid" 2>/dev/null
+  end_process "$weston_pid" 30
   weston_pid=""
 }
 
@@ -124,16 +120,7 @@ shot() {
   # Decoded once into ImageMagick's own pixel cache, which every region check then reads at once
   # (a 3840x2160 PNG took about a second to decode for each check).
   convert "$work/shot.png" "$work/shot.mpc" || fail "cannot read the screenshot"
-}
-
-# screen.bash's region checks, on the decoded screenshot.
-region_max() {
-  convert "$work/shot.mpc" -crop "${1}x${2}+${3}+${4}" +repage -separate -evaluate-sequence max \
-    -format '%[fx:round(255*maxima)]' info:
-}
-region_min() {
-  convert "$work/shot.mpc" -crop "${1}x${2}+${3}+${4}" +repage -separate -evaluate-sequence min \
-    -format '%[fx:round(255*minima)]' info:
+  shot_image=$work/shot.mpc
 }
 
 # The desktop window titled $1 as "X Y WIDTH HEIGHT FULLSCREEN", once it is full screen over the
