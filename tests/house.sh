@@ -4,6 +4,8 @@
 #                                    libpng or libpulse headers or name SDL_ (tests may, to drive them)
 #   tests/house.sh format SOURCE     every C and C++ file is as .clang-format lays it out
 #                                    (exit 77, skipped, without clang-format)
+#   tests/house.sh layout SOURCE     the README's layout table names every folder the tree keeps
+#                                    (top level as `dir/`, one level down as `dir/sub/` or `sub`)
 set -u
 mode=$1
 cd "$2" || exit 1
@@ -35,5 +37,23 @@ case "$mode" in
     fi
     echo "PASS: every C and C++ file is formatted"
     ;;
-  *) echo "usage: tests/house.sh boundary|format SOURCE" >&2; exit 2 ;;
+  layout)
+    table=$(sed -n '/^## Layout$/,/^## /p' README.md | grep '^| `')
+    [ -n "$table" ] || { echo "FAIL: README.md has no layout table"; exit 1; }
+    folders=$(git ls-files | awk -F/ '$1 !~ /^\./ && NF >= 2 {print $1} $1 !~ /^\./ && NF >= 3 {print $1 "/" $2}' |
+      sort -u)
+    missing=$(for d in $folders; do
+      case "$d" in
+        */*) grep -qF -e "\`$d/\`" -e "\`${d##*/}\`" <<<"$table" || echo "$d" ;;
+        *) grep -qF "\`$d/" <<<"$table" || echo "$d" ;;
+      esac
+    done)
+    if [ -n "$missing" ]; then
+      echo "FAIL: folders the README's layout table does not name:"
+      echo "$missing"
+      exit 1
+    fi
+    echo "PASS: the layout table names all $(wc -w <<<"$folders") folders"
+    ;;
+  *) echo "usage: tests/house.sh boundary|format|layout SOURCE" >&2; exit 2 ;;
 esac
