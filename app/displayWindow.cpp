@@ -3,8 +3,7 @@
 // pixel format, context, projection, then the start-up sequence inside the new context), teardown,
 // the switch of a kept window to the other mode, and the window procedure that keeps KeyState, isActive and
 // the picture's place current.
-#include <GL/gl.h>
-#include <GL/glu.h>
+#include "glLayer/glLayer.h"
 
 #include "app/app.h"
 #include "assets/assets.h"
@@ -85,7 +84,7 @@ bool showAndStart(int width, int height) {
     int drawableWidth = width, drawableHeight = height;
     platformWindowClientSize(&drawableWidth, &drawableHeight);
     resizeScene(drawableWidth, drawableHeight);
-    if (!initDemo()) return failOpening("Initialization Failed.");
+    if (!initDemo(createScreenTexture)) return failOpening("Initialization Failed.");
     return true;
 }
 

@@ -3,7 +3,7 @@
 // frame, present it and apply the keys (Escape quits, M and N jump the music one second, F1
 // re-creates the window in the other mode, or switches the kept window where the system cannot
 // re-create it safely). No frame pacing: all timing comes from the music.
-#include <GL/gl.h>
+#include "glLayer/glLayer.h"
 
 #include <cstdio>
 

@@ -1,6 +1,7 @@
 // assets.h
-// Start-up: the fixed GL state, the texture catalogue, the model, the blur program, the random
-// tables, the shared quadric and the music. Every global here is made anew by each start-up.
+// Start-up: the fixed GL state, the texture catalogue and its PNG loader, the model, the blur
+// program, the random tables, the shared quadric and the music. Every global here is made anew by
+// each start-up.
 #pragma once
 
 #include <string>
@@ -45,6 +46,19 @@ extern unsigned int layerMasks[LAYER_COUNT];
 // The file of each of the 53 loads, in load order.
 extern const char* const textureFiles[TEXTURE_LOAD_COUNT];
 
+// PNG textures: our own pngBind over the platform's PNG decoding.
+enum { PNG_BUILDMIPMAPS = -1, PNG_ALPHA = -2 };
+struct pngInfo {
+    unsigned int Width;
+    unsigned int Height;
+    unsigned int Depth;
+    unsigned int Alpha;
+};
+// Decodes the file into a new GL texture (mipmaps built, wrap and filters set) and returns its name,
+// or 0 for a file that cannot be opened or decoded, leaving no texture behind. Prints nothing.
+unsigned int pngBind(const char* filename, int mipmap, int trans, pngInfo* info, int wrapst, int minfilter,
+                     int magfilter);
+
 enum { SCATTER_POINT_COUNT = 2000, SCATTER_DIRECTION_COUNT = 1600 };
 extern Vec3 scatterPoints[SCATTER_POINT_COUNT];
 extern Vec3 scatterDirections[SCATTER_DIRECTION_COUNT];
@@ -54,7 +68,9 @@ extern ObjModel demoModel;          // data/3d/deformed2.obj
 extern MusicStream* musicStream;
 extern int musicChannel;  // -1 until the music has been started once
 
-bool initDemo();
+// The start-up sequence in the current GL context. makeScreenTexture (the director's
+// createScreenTexture) runs after the GL state and tables are made, just before the music starts.
+bool initDemo(void (*makeScreenTexture)());
 void loadTextures();
 // Deletes the catalogue's textures (a kept GL context is about to run the start-up again).
 void releaseTextures();

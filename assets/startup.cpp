@@ -1,12 +1,11 @@
 // startup.cpp
 // The start-up sequence that every opening of the display window runs inside its new GL context:
-// assets first, then the fixed GL state, the random tables, the quadric, the screen texture, and
-// the music last, so that playback begins only when everything is loaded.
-#include <GL/gl.h>
-#include <GL/glu.h>
+// assets first, then the fixed GL state, the random tables, the quadric, the screen texture (made
+// by the director's function that the caller passes), and the music last, so that playback begins
+// only when everything is loaded.
+#include "glLayer/glLayer.h"
 
 #include "assets/assets.h"
-#include "director/director.h"
 #include "external/qrx/shaderLibrary"
 
 Vec3 scatterPoints[SCATTER_POINT_COUNT];
@@ -43,12 +42,13 @@ void makeScatterDirections() {
     }
 }
 
-bool initDemo() {
+bool initDemo(void (*makeScreenTexture)()) {
     glEnable(GL_TEXTURE_2D);
     loadTextures();
     readObjModel(demoModel, dataFile("data/3d/deformed2.obj").c_str());
-    blurProgram = shaderLibrary.loadProgramPair(dataFile("data/shaders/default.vert").c_str(),
-                                                dataFile("data/shaders/blur.frag").c_str());
+    const std::string shaders = glLayerShaderFolder;
+    blurProgram = shaderLibrary.loadProgramPair(dataFile((shaders + "default.vert").c_str()).c_str(),
+                                                dataFile((shaders + "blur.frag").c_str()).c_str());
     glDisable(GL_TEXTURE_2D);
     glShadeModel(GL_SMOOTH);
     glClearDepth(1.0);
@@ -72,7 +72,7 @@ bool initDemo() {
     gluQuadricTexture(sceneQuadric, GL_TRUE);
     glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
     glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
-    createScreenTexture();
+    makeScreenTexture();
     startMusic();
     activateSpectrum();
     return true;

@@ -2,7 +2,7 @@
 // Loads every picture the demo shows, once per start-up, into named texture slots: 53 loads in a
 // fixed order (the scene slots, the font, then each layer picture before its mask). A file that is
 // missing or cannot be decoded leaves 0 in its slot, silently, and the other loads go on.
-#include <GL/gl.h>
+#include "glLayer/glLayer.h"
 
 #include "assets/assets.h"
 #include "platform/platform.h"

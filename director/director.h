@@ -4,11 +4,9 @@
 // picture's 800x600 units. Everything it draws is a function of DemoTime and SpectrumBands alone.
 #pragma once
 
-// The end of the presentation in seconds of music: the first frame past it is not presented.
-const float kPresentationEnd = 203.0f;
+// DemoTime, SpectrumBands and kPresentationEnd, which the scenes read and the director sets.
+#include "scenes/scenes.h"
 
-extern float DemoTime;              // seconds of music, written once at the start of every frame
-extern float SpectrumBands[32];     // spectrum of the previous frame (zeros at load)
 extern unsigned int screenTexture;  // the texture the scene region is copied into
 
 // One row of the scene schedule: the scene runs while lower < DemoTime < upper.
@@ -58,12 +56,10 @@ unsigned overlaysAt(float t);
 float linearRamp(float start, float end, float t);
 
 void createScreenTexture();
-void beginOrtho2D();
-void beginOrtho2DFarZero();
-void endOrtho2D();
 void drawScreenCopy(int width, int height);
 
 // Overlays.
+void drawIntroLayers();  // the twelve title pictures over the opening
 void fadeFromBlack(float start, float duration);
 void fadeToBlack(float start, float duration);
 void drawLetterbox();

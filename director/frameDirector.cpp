@@ -2,7 +2,7 @@
 // One frame: read the music clock, draw the scheduled scene into the square region (512x512 in an
 // 800x600 picture), pass it through the blur program over the picture, draw the overlays and keep
 // the spectrum for the next frame. The presentation is over on the first frame past 203 s.
-#include <GL/gl.h>
+#include "glLayer/glLayer.h"
 
 #include <cstring>
 
@@ -10,9 +10,6 @@
 #include "director/director.h"
 #include "external/qrx/shaderLibrary"
 #include "scenes/scenes.h"
-
-float DemoTime = 0.0f;
-float SpectrumBands[32] = {};
 
 const SceneWindow sceneSchedule[] = {
     {-1e30f, 66.5f, drawWaterSphereScene, "water sphere"},

@@ -1,8 +1,9 @@
 // overlays.cpp
 // The flat layers drawn over the finished frame in the 800x600 screen mode: fades from and to
-// black, letterbox bars, masked title pictures that flicker in, the additive group logo, the
-// progress bar and the scroller. Stateless: each draws from its arguments and DemoTime alone.
-#include <GL/gl.h>
+// black, letterbox bars, masked title pictures that flicker in (the opening's twelve one after
+// another), the additive group logo, the progress bar and the scroller. Stateless: each draws
+// from its arguments and DemoTime alone.
+#include "glLayer/glLayer.h"
 
 #include "assets/assets.h"
 #include "director/director.h"
@@ -15,6 +16,11 @@ const Keyframe layerFlickerTrack[4] = {
     {{0.0f, 0, 0}, 0}, {{0.5f, 0, 0}, 20}, {{0.2f, 0, 0}, 30}, {{1.0f, 0, 0}, 50}};
 // Right edge of the red progress bar over its ten seconds.
 const Keyframe barLengthTrack[2] = {{{205.0f, 0, 0}, 0}, {{635.0f, 0, 0}, 1000}};
+// Picture windows of the intro, in seconds: picture n shows while start < t < end.
+const float introWindows[12][2] = {
+    {1, 6},   {6, 14},  {14, 20}, {20, 26}, {26, 31}, {31, 36},
+    {36, 42}, {42, 48}, {48, 55}, {55, 58}, {58, 62}, {62, 68},
+};
 
 // 1024x512 anchored at the top left; the texture's -1..0 range covers it once (GL_REPEAT).
 void drawPictureQuad() {
@@ -165,4 +171,8 @@ void drawMaskedLayer(int index, float start, float end) {
     if (!(start < t && t < end)) return;
     drawTexturedPass(layerMasks[index], GL_DST_COLOR, GL_ZERO, 1.0f, drawPictureQuad, 0, 0);
     drawTexturedPass(layerTextures[index], GL_SRC_ALPHA, GL_ONE, alpha, drawPictureQuad, 0, 0);
+}
+
+void drawIntroLayers() {
+    for (int i = 0; i < 12; ++i) drawMaskedLayer(i, introWindows[i][0], introWindows[i][1]);
 }

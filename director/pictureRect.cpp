@@ -2,7 +2,7 @@
 // Where the 4:3 picture lies in a drawable of any size: the largest centred 4:3 rectangle within
 // the GL's limits, the scene region scaled with it (512 pixels at a height of 600), and the black
 // outside it. At 800x600 the picture is the whole drawable and the region 512.
-#include <GL/gl.h>
+#include "glLayer/glLayer.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,9 +1,9 @@
 // screenPass.cpp
 // The second stage of every frame: the square scene region of the back buffer is copied into
-// screenTexture and drawn over the whole picture (while the blur program is current), and the 2D
-// screen mode (x 0..800 left to right, y 0..600 top to bottom) that overlays draw in. The picture
-// is the 800x600 window itself, or the 4:3 rectangle that pictureRect fits into a larger drawable.
-#include <GL/gl.h>
+// screenTexture and drawn over the whole picture (while the blur program is current), in the 2D
+// screen mode of geometry.h. The picture is the 800x600 window itself, or the 4:3 rectangle that
+// pictureRect fits into a larger drawable.
+#include "glLayer/glLayer.h"
 
 #include "director/director.h"
 
@@ -24,30 +24,6 @@ void createScreenTexture() {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     allocateScreenTexture(pictureRect.region, pictureRect.region);
-}
-
-namespace {
-void beginOrtho(double farPlane) {
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(0, 800, 600, 0, -1, farPlane);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
-}
-}  // namespace
-
-void beginOrtho2D() { beginOrtho(1); }
-
-// The same mode with z = 0 on the far plane.
-void beginOrtho2DFarZero() { beginOrtho(0); }
-
-void endOrtho2D() {
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
 }
 
 void drawScreenCopy(int width, int height) {

@@ -2,10 +2,9 @@
 // Immediate-mode drawing shared by the scenes: camera-facing billboards (the modelview matrix is
 // read back on every call, or once for a batch under one matrix), masked sprites drawn as a multiply pass
 // then an additive pass, and the OBJ model group by group. Triangles with indices outside the model's arrays
-// are skipped.
-#include <GL/gl.h>
+// are skipped. Also the 2D screen mode that the overlays and some scenes draw in.
+#include "glLayer/glLayer.h"
 
-#include "assets/assets.h"
 #include "geometry/geometry.h"
 
 namespace {
@@ -49,16 +48,16 @@ void drawBillboards(const Vec3* centres, const float* halfSizes, int count) {
     glEnd();
 }
 
-void drawMaskedBillboard(Vec3 centre, float halfSize, int maskSlot, int spriteSlot) {
+void drawMaskedBillboard(Vec3 centre, float halfSize, unsigned int maskTexture, unsigned int spriteTexture) {
     glDepthMask(GL_FALSE);
     glEnable(GL_BLEND);
     glEnable(GL_TEXTURE_2D);
     // The mask multiplies the frame (white keeps it, black cuts it out), then the sprite is added.
     glBlendFunc(GL_DST_COLOR, GL_ZERO);
-    glBindTexture(GL_TEXTURE_2D, sceneTextures[maskSlot]);
+    glBindTexture(GL_TEXTURE_2D, maskTexture);
     drawBillboard(centre, halfSize);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-    glBindTexture(GL_TEXTURE_2D, sceneTextures[spriteSlot]);
+    glBindTexture(GL_TEXTURE_2D, spriteTexture);
     drawBillboard(centre, halfSize);
     glDepthMask(GL_TRUE);
     glDisable(GL_BLEND);
@@ -83,4 +82,28 @@ void drawModel(const ObjModel& model) {
         }
         glEnd();
     }
+}
+
+namespace {
+void beginOrtho(double farPlane) {
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0, 800, 600, 0, -1, farPlane);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+}
+}  // namespace
+
+void beginOrtho2D() { beginOrtho(1); }
+
+// The same mode with z = 0 on the far plane.
+void beginOrtho2DFarZero() { beginOrtho(0); }
+
+void endOrtho2D() {
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
 }

@@ -1,7 +1,7 @@
 // geometry.h
 // Vectors, 32-bit sines and cosines, keyframe tracks, the OBJ model reader with its per-vertex
 // normals, and the immediate-mode drawing helpers that the scenes share (billboards, masked sprites,
-// the model).
+// the model, the 2D screen mode).
 #pragma once
 
 #include <cmath>
@@ -77,5 +77,14 @@ void drawBillboard(Vec3 centre, float halfSize);
 // The squares of drawBillboard for count centres under the current modelview matrix, which is read
 // once, drawn in order in one batch: the same picture as count drawBillboard calls.
 void drawBillboards(const Vec3* centres, const float* halfSizes, int count);
-void drawMaskedBillboard(Vec3 centre, float halfSize, int maskSlot, int spriteSlot);
+// A billboard cut out by the mask texture (multiplied into the frame), then the sprite texture
+// added over it; both are GL texture names.
+void drawMaskedBillboard(Vec3 centre, float halfSize, unsigned int maskTexture, unsigned int spriteTexture);
 void drawModel(const ObjModel& model);
+
+// The 2D screen mode that overlays draw in: x 0..800 left to right, y 0..600 top to bottom, z from
+// -1 to the far plane (1, or 0 for the FarZero variant), with both matrices pushed; endOrtho2D pops
+// them.
+void beginOrtho2D();
+void beginOrtho2DFarZero();
+void endOrtho2D();

@@ -1,6 +1,6 @@
 // platform.h
 // The only interface between the portable program and the system: window and GL context, events,
-// message boxes, audio device and music stream, spectrum, PNG textures and ticks. Everything here is
+// message boxes, audio device and music stream, spectrum, PNG decoding and ticks. Everything here is
 // implemented over SDL2, libmpg123, kissfft and libpng; no other folder includes their headers.
 #pragma once
 
@@ -119,6 +119,10 @@ void platformSwapBuffers();
 void platformDisableScreenSaver();
 bool platformWindowClientSize(int* width, int* height);  // drawable size in real pixels
 void* platformGetProcAddress(const char* name);          // GL entry point lookup; null when absent
+// A number that changes whenever a GL context is made: GL objects and state belong to one context.
+int platformGlContextSerial();
+// A function run just before every swap of the buffers (the GL layer draws what it has batched).
+void platformSetSwapHook(void (*hook)());
 
 // Window events, already translated to what the window procedure needs.
 enum PlatformEventType {
@@ -192,19 +196,18 @@ void computeSpectrum(const float* samples1024, float* magnitudes512);
 bool decodeMp3(const unsigned char* data, long length, int16_t** pcm, long* frames, int* rate, int* channels);
 
 // ---------------------------------------------------------------------------------------------
-// PNG textures: our own pngBind over libpng.
+// PNG pictures: decoding over libpng (assets' pngBind makes textures of them). Print nothing.
 // ---------------------------------------------------------------------------------------------
-enum { PNG_BUILDMIPMAPS = -1, PNG_ALPHA = -2 };
-struct pngInfo {
-    unsigned int Width;
-    unsigned int Height;
-    unsigned int Depth;
-    unsigned int Alpha;
+struct PngImage {
+    unsigned char* pixels;  // malloc'ed rows, top row first, 3 or 4 bytes per pixel; the caller's
+    unsigned width;
+    unsigned height;
+    int fileBitDepth;  // bits per sample as the file stores them
+    bool hasAlpha;     // RGBA (the file has alpha or tRNS), else RGB
 };
-// Decodes the file into a new GL texture (mipmaps built, wrap and filters set) and returns its name,
-// or 0 for a file that cannot be opened or decoded, leaving no texture behind. Prints nothing.
-unsigned int pngBind(const char* filename, int mipmap, int trans, pngInfo* info, int wrapst, int minfilter,
-                     int magfilter);
+// Reads and decodes a whole file. False, with nothing allocated, for a file that cannot be opened,
+// is over 64 MiB, or cannot be decoded.
+bool readPngFile(const char* filename, PngImage* image);
 
 // Decodes PNG bytes to 8-bit RGB or RGBA rows (top row first). False on any decoding error.
 // pixels is malloc'ed and owned by the caller.

@@ -14,6 +14,8 @@ namespace {
 
 SDL_Window* window = nullptr;
 SDL_GLContext context = nullptr;
+int contextSerial = 0;         // counts the contexts made
+void (*swapHook)() = nullptr;  // run before every swap
 bool videoReady = false;
 // The drawable size last reported to the program. A scale change (the window moved to another
 // output, the output's scale set anew) changes it without always a size event from SDL.
@@ -126,7 +128,14 @@ bool platformCreateWindow(const char* title, int width, int height, bool fullscr
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+#ifdef KESTRANE_GLES
+    // The GLES build draws through its own layer on OpenGL ES 3.0, which WebGL 2 also is.
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
+#else
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+#endif
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI;
     flags |= fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : SDL_WINDOW_RESIZABLE;
     int x = SDL_WINDOWPOS_CENTERED, y = SDL_WINDOWPOS_CENTERED;
@@ -147,8 +156,13 @@ bool platformCreateWindow(const char* title, int width, int height, bool fullscr
 bool platformCreateGlContext() {
     if (!window) return false;
     context = SDL_GL_CreateContext(window);
+    if (context) ++contextSerial;
     return context != nullptr;
 }
+
+int platformGlContextSerial() { return contextSerial; }
+
+void platformSetSwapHook(void (*hook)()) { swapHook = hook; }
 
 bool platformMakeCurrent() { return window && context && SDL_GL_MakeCurrent(window, context) == 0; }
 
@@ -189,6 +203,7 @@ void platformShowWindow() {
 }
 
 void platformSwapBuffers() {
+    if (swapHook) swapHook();
     if (window) SDL_GL_SwapWindow(window);
 }
 

@@ -2,11 +2,9 @@
 // 87 to 106 s: the camera stands at the centre of an acid-textured sphere and sweeps its gaze
 // around through 200 pulsing masked dot sprites; at thirteen fixed times one vertical third of the
 // picture flashes in colour for about a third of a second.
-#include <GL/gl.h>
-#include <GL/glu.h>
+#include "glLayer/glLayer.h"
 
 #include "assets/assets.h"
-#include "director/director.h"
 #include "scenes/scenes.h"
 
 namespace {
@@ -84,7 +82,8 @@ void drawAcidSphereScene() {
 
     glPushMatrix();
     for (int i = 0; i < 200; ++i) {
-        drawMaskedBillboard(scatterPoints[i], acidDotHalfSize(i, t), texDotMask, texDotSprite);
+        drawMaskedBillboard(scatterPoints[i], acidDotHalfSize(i, t), sceneTextures[texDotMask],
+                            sceneTextures[texDotSprite]);
     }
     glPopMatrix();
     glDisable(GL_TEXTURE_2D);

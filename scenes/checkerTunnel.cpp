@@ -2,11 +2,9 @@
 // 157 to 168 s: the camera swings around the middle of a long glowing tube whose checker texture
 // streams along it and fades into black fog at both ends, while two small balls of glowing
 // particles circle each other at the centre. Leaves the fog range at 20-30 for later scenes.
-#include <GL/gl.h>
-#include <GL/glu.h>
+#include "glLayer/glLayer.h"
 
 #include "assets/assets.h"
-#include "director/director.h"
 #include "scenes/scenes.h"
 
 namespace {

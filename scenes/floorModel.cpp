@@ -2,11 +2,9 @@
 // 144 to 157 s and 182.5 to 203 s: a camera circles the sphere-mapped model hovering over a large
 // checkerboard floor that fades into black fog, while 220 soft particles drift around it. The fog
 // range is not set here: it is whatever was set last (30-40 from start-up, 20-30 after the tunnel).
-#include <GL/gl.h>
-#include <GL/glu.h>
+#include "glLayer/glLayer.h"
 
 #include "assets/assets.h"
-#include "director/director.h"
 #include "scenes/scenes.h"
 
 namespace {

@@ -5,8 +5,14 @@
 
 #include "geometry/geometry.h"
 
+// The end of the presentation in seconds of music: the first frame past it is not presented.
+const float kPresentationEnd = 203.0f;
+
+// The frame's values that the scenes read; the director sets them (sceneFrame.cpp holds them).
+extern float DemoTime;           // seconds of music, written once at the start of every frame
+extern float SpectrumBands[32];  // spectrum of the previous frame (zeros at load)
+
 void drawWaterSphereScene();     // 0 to 66.5 s
-void drawIntroLayers();          // the twelve title pictures over the opening
 void drawSpinningModelScene();   // 66.5 to 87 s
 void drawAcidSphereScene();      // 87 to 106 s
 void drawStarDomeScene();        // 106 to 125 s

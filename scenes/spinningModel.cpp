@@ -2,10 +2,9 @@
 // 66.5 to 87 s: the OBJ model, sphere-mapped with the particle texture, spins over a drifting,
 // wobbling checkerboard. A keyframe track flies it in, throws it out at the top at 75.5 s and
 // brings it back from below; from 76 s glow sprites on a shell around it follow spectrum band 19.
-#include <GL/gl.h>
+#include "glLayer/glLayer.h"
 
 #include "assets/assets.h"
-#include "director/director.h"
 #include "scenes/scenes.h"
 
 namespace {

@@ -2,12 +2,11 @@
 // 135 to 144 s: three closed space curves, each traced by 6000 green-tinted glow sprites, tumble
 // slowly together in front of the camera while the sprites pulse in size. 18,000 billboards a
 // frame, the heaviest scene of the run.
-#include <GL/gl.h>
+#include "glLayer/glLayer.h"
 
 #include <cmath>
 
 #include "assets/assets.h"
-#include "director/director.h"
 #include "scenes/scenes.h"
 
 namespace {

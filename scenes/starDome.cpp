@@ -2,11 +2,9 @@
 // 106 to 125 s: inside a star-textured dome a square twirl picture turns flat on the ground plane
 // under a still cloud of 150 tiny masked sprites, while the camera drifts around the centre at a
 // fixed height, always looking at it.
-#include <GL/gl.h>
-#include <GL/glu.h>
+#include "glLayer/glLayer.h"
 
 #include "assets/assets.h"
-#include "director/director.h"
 #include "scenes/scenes.h"
 
 float twirlDiscAngle(float t) { return -30.0f * t; }
@@ -46,7 +44,7 @@ void drawStarDomeScene() {
     for (int i = 0; i < 150; ++i) {
         const Vec3& p = scatterPoints[i];
         const Vec3 centre = {0.125f * p.x, 0.125f * p.y + 1.0f, 0.125f * p.z};
-        drawMaskedBillboard(centre, 0.04f, texEMask, texESprite);
+        drawMaskedBillboard(centre, 0.04f, sceneTextures[texEMask], sceneTextures[texESprite]);
     }
     glPopMatrix();
     glDisable(GL_BLEND);

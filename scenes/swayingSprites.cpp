@@ -2,11 +2,9 @@
 // 168 to 182.5 s: 200 dark sprites of fixed sizes multiplied into a white picture sway from side
 // to side, seen by a camera that drifts slowly around them. The white clear colour it sets stays
 // in force until a scene sets another.
-#include <GL/gl.h>
-#include <GL/glu.h>
+#include "glLayer/glLayer.h"
 
 #include "assets/assets.h"
-#include "director/director.h"
 #include "scenes/scenes.h"
 
 float swayingSpriteHalfSize(int i) { return float(1.5 + double(sinfResult32(double(i)))); }

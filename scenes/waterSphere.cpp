@@ -1,14 +1,11 @@
 // waterSphere.cpp
 // The opening (0 to 66.5 s): the camera circles inside a water-textured sphere while a swarm of
-// blinking glow sprites and a swarm of dark, spectrum-sized sprites drift through its middle; and
-// the twelve intro pictures laid over the finished frames, one after another.
-#include <GL/gl.h>
-#include <GL/glu.h>
+// blinking glow sprites and a swarm of dark, spectrum-sized sprites drift through its middle.
+#include "glLayer/glLayer.h"
 
 #include <cmath>
 
 #include "assets/assets.h"
-#include "director/director.h"
 #include "scenes/scenes.h"
 
 namespace {
@@ -45,12 +42,6 @@ void drawSwarm(int first, int last, unsigned texture, GLenum source, GLenum dest
     glDisable(GL_BLEND);
 }
 
-// Picture windows of the intro, in seconds: picture n shows while start < t < end.
-const float introWindows[12][2] = {
-    {1, 6},   {6, 14},  {14, 20}, {20, 26}, {26, 31}, {31, 36},
-    {36, 42}, {42, 48}, {48, 55}, {55, 58}, {58, 62}, {62, 68},
-};
-
 }  // namespace
 
 float darkSpriteHalfSize(float band19) { return band19 + 0.2f; }
@@ -73,8 +64,4 @@ void drawWaterSphereScene() {
     drawSwarm(300, 600, sceneTextures[texPart4], GL_DST_COLOR, GL_ZERO, darkSpriteHalfSize(SpectrumBands[19]),
               t);
     glDisable(GL_TEXTURE_2D);
-}
-
-void drawIntroLayers() {
-    for (int i = 0; i < 12; ++i) drawMaskedLayer(i, introWindows[i][0], introWindows[i][1]);
 }

@@ -2,8 +2,8 @@
 // The shell's own rules: key codes, the window procedure's flags, the seek keys and resizing.
 #include <gtest/gtest.h>
 
-#include <GL/gl.h>
 #include <SDL2/SDL.h>
+#include "glLayer/glLayer.h"
 
 #include "app/app.h"
 #include "assets/assets.h"

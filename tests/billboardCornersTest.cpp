@@ -4,7 +4,7 @@
 // (0, 1), read back vertex by vertex from GL feedback.
 #include <gtest/gtest.h>
 
-#include <GL/gl.h>
+#include "glLayer/glLayer.h"
 
 #include <cmath>
 #include <vector>

@@ -2,8 +2,8 @@
 // The shipped post-pass pair (data/shaders) on a real context: it loads with the five uniforms
 // the director sets, and a test picture drawn through it keeps its brightness, its orientation
 // and readable edges, follows the current colour, and tears only while "glitch" is up.
-#include <GL/gl.h>
 #include <gtest/gtest.h>
+#include "glLayer/glLayer.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -92,8 +92,9 @@ protected:
         if (!openTestGlContext()) return;
         library = new ShaderLibrary;
         testing::internal::CaptureStdout();
-        program = library->loadProgramPair(KESTRANE_SOURCE_DIR "/data/shaders/default.vert",
-                                           KESTRANE_SOURCE_DIR "/data/shaders/blur.frag");
+        const std::string shaders = std::string(KESTRANE_SOURCE_DIR "/") + glLayerShaderFolder;
+        program =
+            library->loadProgramPair((shaders + "default.vert").c_str(), (shaders + "blur.frag").c_str());
         loadOutput = testing::internal::GetCapturedStdout();
         createScreenTexture();
     }
@@ -105,6 +106,32 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(openTestGlContext());
         ASSERT_NE(program, nullptr) << loadOutput;
+    }
+
+    // Puts picture into the viewport pixel for pixel: a nearest-filtered texture of its size on a
+    // quad over the whole viewport (GLES has no glDrawPixels).
+    static void drawPicture(const Rgb& picture) {
+        static GLuint texture = 0;
+        if (!texture) glGenTextures(1, &texture);
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, regionSize, regionSize, 0, GL_RGB, GL_UNSIGNED_BYTE,
+                     picture.data());
+        glEnable(GL_TEXTURE_2D);
+        glColor3f(1, 1, 1);
+        glBegin(GL_QUADS);
+        glTexCoord2f(0, 0);
+        glVertex2f(-1, -1);
+        glTexCoord2f(1, 0);
+        glVertex2f(1, -1);
+        glTexCoord2f(1, 1);
+        glVertex2f(1, 1);
+        glTexCoord2f(0, 1);
+        glVertex2f(-1, 1);
+        glEnd();
+        glDisable(GL_TEXTURE_2D);
     }
 
     // Draws picture into the scene region, runs the post pass the way the director does (or the
@@ -120,9 +147,7 @@ protected:
         glLoadIdentity();
         glMatrixMode(GL_MODELVIEW);
         glLoadIdentity();
-        glRasterPos2f(-1, -1);
-        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-        glDrawPixels(regionSize, regionSize, GL_RGB, GL_UNSIGNED_BYTE, picture.data());
+        drawPicture(picture);
         glEnable(GL_DEPTH_TEST);
         if (colour) {
             glColor4fv(colour);

@@ -5,7 +5,7 @@
 // pass stretching the 512x512 region to 810 units, upright and not mirrored.
 #include <gtest/gtest.h>
 
-#include <GL/gl.h>
+#include "glLayer/glLayer.h"
 
 #include <cmath>
 #include <string>

@@ -67,7 +67,7 @@ TEST(Schedule, OverlaysFollowTheirOwnWindows) {
 TEST(FrameDirector, EndsOnTheFirstFramePast203Seconds) {
     ASSERT_TRUE(openTestGlContext());
     audioSetOffline(true);
-    ASSERT_TRUE(initDemo());
+    ASSERT_TRUE(initDemo(createScreenTexture));
     audioSetOfflineTimeMs(203000);
     EXPECT_EQ(renderFrame(), 1);
     EXPECT_FLOAT_EQ(DemoTime, 203.0f);

@@ -4,7 +4,7 @@
 // with or without texture coordinates, and the state the masked billboard leaves.
 #include <gtest/gtest.h>
 
-#include <GL/gl.h>
+#include "glLayer/glLayer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -144,9 +144,15 @@ TEST(DrawHelpers, MaskedBillboardLeavesItsState) {
     ASSERT_TRUE(openTestGlContext());
     glLoadIdentity();
     glColor4f(1, 1, 1, 1);
-    const auto vertices = feedback([] { drawMaskedBillboard({0, 0, 0}, 1, 14, 13); });
+    GLuint textures[2] = {};  // mask, sprite: GL names, bound as given
+    glGenTextures(2, textures);
+    const auto vertices = feedback([&] { drawMaskedBillboard({0, 0, 0}, 1, textures[0], textures[1]); });
     EXPECT_EQ(vertices.size() % 2, 0u);  // two passes of the same square
     expectUnitSquareFacingViewer(vertices, 1);
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    EXPECT_EQ(GLuint(bound), textures[1]);  // the sprite's pass comes last
+    glDeleteTextures(2, textures);
     GLboolean depthWrites = GL_FALSE;
     glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
     EXPECT_TRUE(depthWrites);

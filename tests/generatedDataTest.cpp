@@ -5,7 +5,7 @@
 // smooth mesh, and the generator gives identical bytes on every run and fails cleanly.
 #include <gtest/gtest.h>
 
-#include <GL/gl.h>
+#include "glLayer/glLayer.h"
 
 #include <cmath>
 #include <cstdio>

@@ -6,14 +6,21 @@
 #                                    (exit 77, skipped, without clang-format)
 #   tests/house.sh layout SOURCE     the README's layout table names every folder the tree keeps
 #                                    (top level as `dir/`, one level down as `dir/sub/` or `sub`)
+#   tests/house.sh layers SOURCE     each folder of the program includes only its own headers and
+#                                    those of the folders below it, in the order of its libraries
 set -u
 mode=$1
 cd "$2" || exit 1
-# The tree's C and C++ files, committed or not (git's ignore rules keep build folders out).
-sources() {
-  git ls-files --cached --others --exclude-standard -- '*.cpp' '*.h' '*.c' "$@" 2>/dev/null ||
+# The tree's files, committed or not (git's ignore rules keep build folders out), less those
+# deleted since the last commit.
+tracked() {
+  local listed f
+  listed=$(git ls-files --cached --others --exclude-standard -- "$@" 2>/dev/null) ||
     { echo "FAIL: $PWD is not a git checkout" >&2; exit 1; }
+  for f in $listed; do [ -e "$f" ] && echo "$f"; done
 }
+# The tree's C and C++ files.
+sources() { tracked '*.cpp' '*.h' '*.c' "$@"; }
 case "$mode" in
   boundary)
     found=$(sources ':!platform/' ':!tools/' ':!tests/' |
@@ -55,5 +62,41 @@ case "$mode" in
     fi
     echo "PASS: the layout table names all $(wc -w <<<"$folders") folders"
     ;;
-  *) echo "usage: tests/house.sh boundary|format|layout SOURCE" >&2; exit 2 ;;
+  layers)
+    # The program's folders from the lowest up, as CMakeLists.txt links their libraries. Anything
+    # else of the tree (tools/, tests/) stands on top of them all.
+    order="platform glLayer external/qrx geometry assets scenes director app"
+    rank() {  # the folder's place in the order (1 the lowest), 0 outside it
+      local i=1 folder
+      for folder in $order; do
+        case "$1" in "$folder"/*) echo "$i"; return ;; esac
+        i=$((i + 1))
+      done
+      echo 0
+    }
+    # The folders' C and C++ files, headers without an extension (external/qrx/shaderLibrary) too.
+    # shellcheck disable=SC2086
+    files=$(tracked $order | grep -E '(\.(cpp|h|c)|/[^./]+)$')
+    bad=$(for f in $files; do
+      own=$(rank "$f")
+      sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p; T; =' "$f" |
+        paste - - | while read -r included line; do
+        [ -d "${included%%/*}" ] || continue  # not a path into the tree
+        place=$(rank "$included")
+        if [ "$place" = 0 ]; then
+          echo "$f:$line: #include \"$included\" (${included%%/*}/ is above every folder of the program)"
+        elif [ "$place" -gt "$own" ]; then
+          echo "$f:$line: #include \"$included\" (a folder above this one)"
+        fi
+      done
+    done)
+    checked=$(wc -w <<<"$files")
+    if [ -n "$bad" ]; then
+      echo "FAIL: includes of a folder above the including one (order, lowest first: $order):"
+      echo "$bad"
+      exit 1
+    fi
+    echo "PASS: the $checked files of $order include only their own folder and those below it"
+    ;;
+  *) echo "usage: tests/house.sh boundary|format|layout|layers SOURCE" >&2; exit 2 ;;
 esac

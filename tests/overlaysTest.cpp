@@ -4,7 +4,7 @@
 // window, the scroller's position and the logo's depth rule. Screen y counts from the top.
 #include <gtest/gtest.h>
 
-#include <GL/gl.h>
+#include "glLayer/glLayer.h"
 
 #include <cstdlib>
 

@@ -5,7 +5,7 @@
 // benchmark's frames played through the same way, and a drawable of the wrong size refused.
 #include <gtest/gtest.h>
 
-#include <GL/gl.h>
+#include "glLayer/glLayer.h"
 
 #include <algorithm>
 #include <string>

@@ -5,10 +5,10 @@
 // printed.
 #include <gtest/gtest.h>
 
-#include <GL/gl.h>
 #include <dirent.h>
 #include <png.h>
 #include <unistd.h>
+#include "glLayer/glLayer.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "assets/assets.h"
 #include "platform/platform.h"
 #include "tests/glTestContext.h"
 

@@ -5,7 +5,7 @@
 // GL feedback with SpectrumBands set by the test.
 #include <gtest/gtest.h>
 
-#include <GL/gl.h>
+#include "glLayer/glLayer.h"
 
 #include <algorithm>
 #include <cmath>

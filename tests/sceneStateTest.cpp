@@ -4,7 +4,7 @@
 // range (30-40 from start-up, 20-30 once the tunnel has run), seeks backwards included.
 #include <gtest/gtest.h>
 
-#include <GL/gl.h>
+#include "glLayer/glLayer.h"
 
 #include <cmath>
 

@@ -4,7 +4,7 @@
 
 #include "tests/sceneTestSupport.h"
 
-#include <GL/gl.h>
+#include "glLayer/glLayer.h"
 
 #include <cmath>
 #include <vector>
@@ -24,7 +24,7 @@ bool startDemoForTests(bool fresh) {
     }
     audioSetOffline(true);
     resizeScene(800, 600);
-    started = initDemo();
+    started = initDemo(createScreenTexture);
     return started;
 }
 

@@ -4,7 +4,7 @@
 // depends on its time only.
 #include <gtest/gtest.h>
 
-#include <GL/gl.h>
+#include "glLayer/glLayer.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,7 +3,7 @@
 // drawn upright over the whole window, and that the 2D modes restore both matrices.
 #include <gtest/gtest.h>
 
-#include <GL/gl.h>
+#include "glLayer/glLayer.h"
 
 #include <algorithm>
 #include <cstring>

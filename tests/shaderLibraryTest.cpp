@@ -2,11 +2,10 @@
 // The shader library against a real offscreen GL context: loading source pairs, the exact texts
 // written for missing, empty and broken sources, uniforms, binding, relinking, GL error reports,
 // and teardown with and without a current context.
-#include <GL/gl.h>
-#include <GL/glu.h>
 #include <gtest/gtest.h>
 #include <sys/inotify.h>
 #include <unistd.h>
+#include "glLayer/glLayer.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -19,18 +18,33 @@
 
 namespace {
 
+#ifdef KESTRANE_GLES
+// The same shaders in GLSL ES, fed by the GL layer's attributes and matrix.
+#define TEST_SHADER_VERSION "#version 100\n"
+#define TEST_FRAGMENT_PRECISION "precision mediump float;\n"
+const char* const goodVertex = TEST_SHADER_VERSION
+    "attribute vec4 vertexPosition;\nattribute vec4 vertexTexCoord;\nuniform mat4 modelViewProjection;\n"
+    "varying vec4 texCoord0;\n"
+    "void main() { gl_Position = modelViewProjection * vertexPosition; texCoord0 = vertexTexCoord; }\n";
+const char* const goodFragment = TEST_SHADER_VERSION
+    "precision mediump float;\n"
+    "uniform float level;\n"
+    "uniform sampler2D picture;\n"
+    "varying vec4 texCoord0;\n"
+    "void main() { gl_FragColor = texture2D(picture, texCoord0.st) * level; }\n";
+#else
+#define TEST_SHADER_VERSION "#version 110\n"
+#define TEST_FRAGMENT_PRECISION ""
 const char* const goodVertex =
-    "#version 110\n"
-    "void main() { gl_Position = ftransform(); gl_TexCoord[0] = gl_MultiTexCoord0; }\n";
-const char* const goodFragment =
-    "#version 110\n"
+    TEST_SHADER_VERSION "void main() { gl_Position = ftransform(); gl_TexCoord[0] = gl_MultiTexCoord0; }\n";
+const char* const goodFragment = TEST_SHADER_VERSION
     "uniform float level;\n"
     "uniform sampler2D picture;\n"
     "void main() { gl_FragColor = texture2D(picture, gl_TexCoord[0].st) * level; }\n";
-const char* const brokenSource = "#version 110\nvoid main() { gl_Position = ; }\n";
+#endif
+const char* const brokenSource = TEST_SHADER_VERSION "void main() { gl_Position = ; }\n";
 // Compiles, but the function it calls is defined nowhere, so linking fails.
-const char* const unresolvedFragment =
-    "#version 110\n"
+const char* const unresolvedFragment = TEST_SHADER_VERSION TEST_FRAGMENT_PRECISION
     "vec4 shade();\n"
     "void main() { gl_FragColor = shade(); }\n";
 

@@ -4,9 +4,9 @@
 // leaves only its own slot at 0 while every later load still happens.
 #include <gtest/gtest.h>
 
-#include <GL/gl.h>
 #include <png.h>
 #include <unistd.h>
+#include "glLayer/glLayer.h"
 
 #include <filesystem>
 #include <map>
@@ -106,7 +106,18 @@ protected:
         unsigned char pixels[2 * 2 * 4] = {};
         glBindTexture(GL_TEXTURE_2D, texture);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
+#ifdef KESTRANE_GLES
+        // ES reads a texture back through a framebuffer that has it as its colour.
+        GLuint framebuffer = 0;
+        glGenFramebuffers(1, &framebuffer);
+        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
+        glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        glDeleteFramebuffers(1, &framebuffer);
+#else
         glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+#endif
         glPixelStorei(GL_PACK_ALIGNMENT, 4);
         return pixels[0];
     }

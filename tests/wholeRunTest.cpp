@@ -3,7 +3,7 @@
 // 203 s, each without a GL error, and the end of the run after 203 s.
 #include <gtest/gtest.h>
 
-#include <GL/gl.h>
+#include "glLayer/glLayer.h"
 
 #include <cstdio>
 

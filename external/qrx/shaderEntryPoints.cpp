@@ -41,13 +41,13 @@ namespace {
 
 const char* driverExtensionString() { return reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS)); }
 
-ProcAddressLookup procAddressLookup = platformGetProcAddress;
+ProcAddressLookup procAddressLookup = glLayerProcAddress;
 ExtensionStringSource extensionStringSource = driverExtensionString;
 
 }  // namespace
 
 void setProcAddressLookup(ProcAddressLookup lookup) {
-    procAddressLookup = lookup ? lookup : platformGetProcAddress;
+    procAddressLookup = lookup ? lookup : glLayerProcAddress;
 }
 
 void setExtensionStringSource(ExtensionStringSource source) {

@@ -4,8 +4,7 @@
 // (and its tests): the rest of the program includes only external/qrx/shaderLibrary.
 #pragma once
 
-#include <GL/gl.h>
-#include <GL/glext.h>
+#include "glLayer/glLayer.h"
 
 #include <cstdlib>
 

@@ -1,7 +1,7 @@
 // shaderLibrary.cpp
 // ShaderLibrary: loads vertex/fragment source pairs into linked programs and owns them until
 // process exit; also the GL error reporter and the info-log query that every class uses.
-#include <GL/glu.h>
+#include "glLayer/glLayer.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -6,11 +6,11 @@
 // staying "Tove"; the music goes on across the re-creation, its clock unbroken.
 #include <gtest/gtest.h>
 
-#include <GL/gl.h>
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_syswm.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include "glLayer/glLayer.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -3,7 +3,7 @@
 // (renderFrame, present and glFinish, so llvmpipe's rasterising counts) for a fixed number of
 // frames inside each schedule window and the empty stretch; start-up to the first frame in a fresh
 // process; peak resident memory; export throughput into ffmpeg; the music clock on the audio device.
-#include <GL/gl.h>
+#include "glLayer/glLayer.h"
 
 #include <algorithm>
 #include <cerrno>

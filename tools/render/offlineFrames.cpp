@@ -4,7 +4,7 @@
 // also depends on state earlier frames left; playedThrough.cpp brings that to a run's from the start.
 // The offscreen window has the size asked for, so the picture is drawn natively at that size; a
 // drawable of any other size is refused rather than written.
-#include <GL/gl.h>
+#include "glLayer/glLayer.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -2,7 +2,7 @@
 // Frames as the demo shows them when played from the start: scenes leave state behind for later
 // frames, so before a frame is drawn out of sequence a few unseen frames of such a run bring that
 // state to what the run has there. The table below is the one list of that state.
-#include <GL/gl.h>
+#include "glLayer/glLayer.h"
 
 #include <algorithm>
 #include <cstring>

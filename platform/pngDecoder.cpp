@@ -1,10 +1,7 @@
-// pngTexture.cpp
-// pngBind over libpng: every colour type and bit depth becomes 8-bit RGB, or RGBA when the file
-// has alpha or tRNS, uploaded with its mipmap chain. A faulty file gives 0, leaves no texture and
-// prints nothing (libpng's messages are silenced). Known limits: sides over 16384 and files over
-// 64 MiB are refused.
-#include <GL/gl.h>
-#include <GL/glu.h>
+// pngDecoder.cpp
+// PNG decoding over libpng: every colour type and bit depth becomes 8-bit RGB, or RGBA when the
+// file has alpha or tRNS. A faulty file gives false and prints nothing (libpng's messages are
+// silenced). Known limits: sides over 16384 and files over 64 MiB are refused.
 #include <png.h>
 
 #include <csetjmp>
@@ -44,17 +41,9 @@ void readFromMemory(png_structp png, png_bytep out, size_t length) {
 void silentError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 void silentWarning(png_structp, png_const_charp) {}
 
-struct DecodedImage {
-    unsigned char* pixels;  // malloc'ed rows, top row first, 3 or 4 bytes per pixel
-    png_uint_32 width;
-    png_uint_32 height;
-    int fileBitDepth;
-    bool hasAlpha;
-};
-
 // Everything touched after setjmp lives in the caller's storage or behind volatile, so a
 // longjmp out of libpng finds the values it needs to clean up.
-bool decodeImage(const unsigned char* bytes, size_t size, DecodedImage* out) {
+bool decodeImage(const unsigned char* bytes, size_t size, PngImage* out) {
     if (!bytes || size < 8 || png_sig_cmp(bytes, 0, 8) != 0) return false;
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, silentError, silentWarning);
     if (!png) return false;
@@ -132,16 +121,11 @@ bool readWholeFile(const char* filename, std::vector<unsigned char>& bytes) {
     return ok;
 }
 
-// Drops the alpha byte of every pixel, in place.
-void stripAlpha(unsigned char* pixels, size_t pixelCount) {
-    for (size_t i = 0; i < pixelCount; ++i) memmove(pixels + i * 3, pixels + i * 4, 3);
-}
-
 }  // namespace
 
 bool decodePng(const unsigned char* bytes, size_t size, unsigned char** pixels, unsigned* width,
                unsigned* height, bool* hasAlpha) {
-    DecodedImage image;
+    PngImage image;
     if (!decodeImage(bytes, size, &image)) return false;
     *pixels = image.pixels;
     *width = image.width;
@@ -150,54 +134,7 @@ bool decodePng(const unsigned char* bytes, size_t size, unsigned char** pixels, 
     return true;
 }
 
-// mipmap: 0 uploads one level, any other value (PNG_BUILDMIPMAPS) builds the whole chain, scaled
-// to powers of two by GLU. trans: PNG_ALPHA keeps the file's alpha (RGBA texture); any other value
-// uploads RGB. info, when given, gets the size, the file's bits per sample and the texture's alpha
-// bits (8 or 0).
-unsigned int pngBind(const char* filename, int mipmap, int trans, pngInfo* info, int wrapst, int minfilter,
-                     int magfilter) {
+bool readPngFile(const char* filename, PngImage* image) {
     std::vector<unsigned char> bytes;
-    DecodedImage image;
-    if (!readWholeFile(filename, bytes) || !decodeImage(bytes.data(), bytes.size(), &image)) return 0;
-    bool alpha = image.hasAlpha;
-    if (alpha && trans != PNG_ALPHA) {
-        stripAlpha(image.pixels, size_t(image.width) * image.height);
-        alpha = false;
-    }
-    const GLenum format = alpha ? GL_RGBA : GL_RGB;
-
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrapst);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrapst);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minfilter);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, magfilter);
-    GLint alignment = 4;
-    glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);  // RGB rows are not padded to 4 bytes
-    bool uploaded;
-    if (mipmap != 0) {
-        uploaded = gluBuild2DMipmaps(GL_TEXTURE_2D, GLint(format), GLint(image.width), GLint(image.height),
-                                     format, GL_UNSIGNED_BYTE, image.pixels) == 0;
-    } else {
-        glTexImage2D(GL_TEXTURE_2D, 0, GLint(format), GLsizei(image.width), GLsizei(image.height), 0, format,
-                     GL_UNSIGNED_BYTE, image.pixels);
-        GLint storedWidth = 0;
-        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &storedWidth);
-        uploaded = storedWidth == GLint(image.width);
-    }
-    glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
-    free(image.pixels);
-    if (!uploaded) {
-        glDeleteTextures(1, &name);
-        return 0;
-    }
-    if (info) {
-        info->Width = image.width;
-        info->Height = image.height;
-        info->Depth = unsigned(image.fileBitDepth);
-        info->Alpha = alpha ? 8 : 0;
-    }
-    return name;
+    return readWholeFile(filename, bytes) && decodeImage(bytes.data(), bytes.size(), image);
 }
