@@ -33,6 +33,11 @@ void fitWindowToScreen(int* width, int* height) {
     *height = fitted.height;
 }
 
+const char* glString(GLenum name) {
+    const GLubyte* text = glGetString(name);
+    return text ? reinterpret_cast<const char*>(text) : "?";
+}
+
 // A new context's state, kept on the attribute stacks so that a kept context can be brought back
 // to it before the start-up sequence runs again (the scenes leave state for later frames).
 void saveFreshContextState() {
@@ -106,6 +111,7 @@ bool openDisplayWindow(const char* title, int width, int height, int bits, bool 
     if (!platformCreateGlContext()) return failOpening("Can't Create A GL Rendering Context.");
     contextHeld = true;
     if (!platformMakeCurrent()) return failOpening("Can't Activate The GL Rendering Context.");
+    traceLine("drawing through %s on %s (%s)", glLayerPathName, glString(GL_VERSION), glString(GL_RENDERER));
     saveFreshContextState();
     return showAndStart(width, height);
 }

@@ -232,6 +232,7 @@ void esUseProgram(GLuint program) {
 }
 
 void esForgetDrawObjects() {
+    esFinishQuadRun();
     objects = {};
     uniformsOf.clear();
     esBatch.vertices.clear();
@@ -241,6 +242,7 @@ void esForgetDrawObjects() {
 
 void esDrawPending() {
     if (esBatch.insidePrimitive) return;
+    esFinishQuadRun();
     if (esBatch.indices.empty()) {
         esBatch.vertices.clear();
         return;

@@ -1,8 +1,11 @@
 // esImmediate.cpp
 // glBegin/glEnd: vertices are recorded with the current colour, texture coordinate and normal
-// into one batch, and each finished primitive adds its triangles. Quads are split along the
-// diagonal from their second to their fourth vertex, as the desktop driver splits them, so that
-// colours and texture coordinates interpolate the same way; an unfinished primitive is dropped.
+// into one batch, and each finished primitive adds its triangles. Quads and quad strips are split
+// as the desktop driver (Mesa's llvmpipe) splits them, so that colours and texture coordinates
+// interpolate the same way. It draws consecutive quads as one run until the state changes, and
+// splits each quad (a b c d) along a-c when the whole run lies inside the view volume, along b-d
+// when any vertex of it lies outside (its clipping path); each quad (v0 v1 v3 v2) of a strip along
+// v0-v3. An unfinished primitive is dropped.
 #include <cstring>
 
 #include "glLayer/esState.h"
@@ -13,6 +16,8 @@ namespace {
 
 GLenum primitive = GL_TRIANGLES;
 size_t primitiveStart = 0;  // index of the open primitive's first vertex
+size_t quadRunStart = 0;    // first vertex of the run of quads not split yet
+bool quadRunOpen = false;
 
 void addTriangle(size_t a, size_t b, size_t c) {
     esBatch.indices.push_back(GLuint(a));
@@ -39,20 +44,17 @@ size_t addPrimitive(GLenum mode, size_t first, size_t count) {
     case GL_TRIANGLES:
         for (size_t i = 0; i + 2 < count; i += 3) addTriangle(first + i, first + i + 1, first + i + 2);
         return count - count % 3;
-    case GL_QUADS:
-        for (size_t i = 0; i + 3 < count; i += 4) {
-            const size_t a = first + i, b = a + 1, c = a + 2, d = a + 3;
-            addTriangle(a, b, d);
-            addTriangle(b, c, d);
-        }
+    case GL_QUADS:  // split when the run ends (finishQuadRun)
+        if (!quadRunOpen) quadRunStart = first;
+        quadRunOpen = true;
         return count - count % 4;
     case GL_QUAD_STRIP:
         if (count < 4) return 0;
         // Quad k of the strip is (2k, 2k+1, 2k+3, 2k+2), split as a quad is.
         for (size_t k = 0; 2 * k + 3 < count; ++k) {
-            const size_t a = first + 2 * k, b = a + 1, c = a + 3, d = a + 2;
-            addTriangle(a, b, d);
-            addTriangle(b, c, d);
+            const size_t a = first + 2 * k;
+            addTriangle(a, a + 1, a + 3);
+            addTriangle(a, a + 3, a + 2);
         }
         return count - count % 2;
     case GL_TRIANGLE_STRIP:
@@ -71,7 +73,38 @@ size_t addPrimitive(GLenum mode, size_t first, size_t count) {
     }
 }
 
+// Whether vertices first..last-1 all lie inside the view volume of the current matrices.
+bool insideViewVolume(size_t first, size_t last) {
+    const EsMatrix m = esMultiply(esTopMatrix(STACK_PROJECTION), esTopMatrix(STACK_MODELVIEW));
+    for (size_t i = first; i < last; ++i) {
+        const float* p = esBatch.vertices[i].position;
+        float c[4];
+        for (int row = 0; row < 4; ++row)
+            c[row] = m.m[row] * p[0] + m.m[4 + row] * p[1] + m.m[8 + row] * p[2] + m.m[12 + row] * p[3];
+        if (c[0] < -c[3] || c[0] > c[3] || c[1] < -c[3] || c[1] > c[3] || c[2] < -c[3] || c[2] > c[3])
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
+
+void esFinishQuadRun() {
+    if (!quadRunOpen) return;
+    quadRunOpen = false;
+    const size_t quads = (esBatch.vertices.size() - quadRunStart) / 4;
+    const bool inside = insideViewVolume(quadRunStart, esBatch.vertices.size());
+    for (size_t q = 0; q < quads; ++q) {
+        const size_t a = quadRunStart + 4 * q;
+        if (inside) {
+            addTriangle(a, a + 1, a + 2);
+            addTriangle(a, a + 2, a + 3);
+        } else {
+            addTriangle(a, a + 1, a + 3);
+            addTriangle(a + 1, a + 2, a + 3);
+        }
+    }
+}
 
 void esBegin(GLenum mode) {
     esUseCurrentContext();
@@ -79,6 +112,7 @@ void esBegin(GLenum mode) {
     if (mode != GL_TRIANGLES && mode != GL_QUADS && mode != GL_QUAD_STRIP && mode != GL_TRIANGLE_STRIP &&
         mode != GL_TRIANGLE_FAN)
         return esRaise(GL_INVALID_ENUM);
+    if (mode != GL_QUADS) esFinishQuadRun();
     primitive = mode;
     primitiveStart = esBatch.vertices.size();
     esBatch.insidePrimitive = true;

@@ -52,12 +52,13 @@ void esuSphere(GLUquadric* quadric, double radius, GLint slices, GLint stacks) {
         for (int i = 0; i <= slices; ++i) {
             const float s = 1.0f - float(i) / float(slices);
             const float x = sines[size_t(i)], y = cosines[size_t(i)];
-            if (quadric->normals != GLU_NONE) esNormal3f(x * sinUpper, y * sinUpper, cosUpper);
-            if (quadric->textureCoords) esTexCoord2f(s, 1.0f - float(j) / float(stacks));
-            esVertex3f(x * sinUpper * r, y * sinUpper * r, cosUpper * r);
+            // GLU gives each pair lower stack first, which sets the diagonal its quads are split on.
             if (quadric->normals != GLU_NONE) esNormal3f(x * sinLower, y * sinLower, cosLower);
             if (quadric->textureCoords) esTexCoord2f(s, 1.0f - float(j + 1) / float(stacks));
             esVertex3f(x * sinLower * r, y * sinLower * r, cosLower * r);
+            if (quadric->normals != GLU_NONE) esNormal3f(x * sinUpper, y * sinUpper, cosUpper);
+            if (quadric->textureCoords) esTexCoord2f(s, 1.0f - float(j) / float(stacks));
+            esVertex3f(x * sinUpper * r, y * sinUpper * r, cosUpper * r);
         }
         esEnd();
     }

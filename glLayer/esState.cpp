@@ -25,7 +25,7 @@ void resetState() {
     s.fogDensity = 1.0f;
     for (float& c : s.fogColour) c = 0.0f;
     s.matrixMode = GL_MODELVIEW;
-    const size_t capacities[3] = {32, 4, 4};
+    const size_t capacities[3] = {32, 32, 10};  // Mesa's depths
     for (int i = 0; i < 3; ++i) {
         s.stacks[i].items.assign(1, esIdentity());
         s.stacks[i].capacity = capacities[i];
@@ -139,6 +139,15 @@ bool layerIntegers(GLenum name, GLint* values) {
         return true;
     case GL_TEXTURE_STACK_DEPTH:
         values[0] = GLint(s.stacks[STACK_TEXTURE].items.size());
+        return true;
+    case GL_MAX_MODELVIEW_STACK_DEPTH:
+        values[0] = GLint(s.stacks[STACK_MODELVIEW].capacity);
+        return true;
+    case GL_MAX_PROJECTION_STACK_DEPTH:
+        values[0] = GLint(s.stacks[STACK_PROJECTION].capacity);
+        return true;
+    case GL_MAX_TEXTURE_STACK_DEPTH:
+        values[0] = GLint(s.stacks[STACK_TEXTURE].capacity);
         return true;
     case GL_FOG_MODE:
         values[0] = GLint(s.fogMode);

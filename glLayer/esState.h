@@ -17,7 +17,7 @@ enum EsStackIndex { STACK_MODELVIEW = 0, STACK_PROJECTION = 1, STACK_TEXTURE = 2
 
 struct EsMatrixStack {
     std::vector<EsMatrix> items;  // items.back() is the current matrix
-    size_t capacity;              // GL's depth limit: 32 for the modelview, 4 for the others
+    size_t capacity;              // the depth limit: Mesa's 32, 32 and 10
 };
 
 // One vertex as immediate mode records it; the layout of the streaming vertex buffer.
@@ -53,6 +53,10 @@ struct EsBatch {
     bool insidePrimitive;  // between glBegin and glEnd
 };
 extern EsBatch& esBatch;
+
+// Splits the batch's last run of quads into triangles (before it is drawn or another kind of
+// primitive follows).
+void esFinishQuadRun();
 
 // The attribute locations of the layer's programs and of the program's own shaders, bound before
 // every link: position, colour, texture coordinate and normal.

@@ -157,6 +157,11 @@ bool platformCreateGlContext() {
     if (!window) return false;
     context = SDL_GL_CreateContext(window);
     if (context) ++contextSerial;
+#ifdef KESTRANE_GLES
+    if (!context)
+        fprintf(stderr, "kestrane: this build draws with OpenGL ES 3.0, which is not available here: %s\n",
+                SDL_GetError());
+#endif
     return context != nullptr;
 }
 

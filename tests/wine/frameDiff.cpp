@@ -1,9 +1,10 @@
 // frameDiff.cpp
 // kestrane-framediff A.png B.png: how far two frames of the same size are apart, for comparing
-// the Windows renderer's frames with the Linux renderer's. Prints one line: the mean absolute
-// difference over every channel of every pixel (levels of 255), the share of pixels whose largest
-// channel difference is at most 4 levels, the largest difference, and the box of pixels that
-// differ by more than 4 (x0 y0 x1 y1, or "none"). Exit 1 when a file cannot be read or the sizes
+// the Windows renderer's frames with the Linux renderer's, or the GLES build's with the desktop
+// build's. Prints one line: the mean absolute difference over every channel of every pixel (levels
+// of 255), the share of pixels whose largest channel difference is at most 4 levels, the largest
+// difference, the shares of pixels that differ at all and by more than one level, and the box of
+// pixels that differ by more than 4 (x0 y0 x1 y1, or "none"). Exit 1 when a file cannot be read or the sizes
 // differ, 2 for bad arguments.
 #include <cstdio>
 #include <cstdlib>
@@ -50,7 +51,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     const unsigned channels = a.alpha ? 4 : 3;
-    unsigned long long sum = 0, within = 0;
+    unsigned long long sum = 0, within = 0, differing = 0, beyondOne = 0;
     int largest = 0;
     unsigned x0 = a.width, y0 = a.height, x1 = 0, y1 = 0;
     for (unsigned y = 0; y < a.height; ++y) {
@@ -62,6 +63,8 @@ int main(int argc, char** argv) {
                 sum += unsigned(d);
                 if (d > pixelLargest) pixelLargest = d;
             }
+            if (pixelLargest > 0) ++differing;
+            if (pixelLargest > 1) ++beyondOne;
             if (pixelLargest <= 4) {
                 ++within;
             } else {
@@ -74,8 +77,9 @@ int main(int argc, char** argv) {
         }
     }
     const double pixels = double(a.width) * a.height;
-    printf("mean %.4f within4 %.4f%% largest %d box ", double(sum) / (pixels * channels),
-           100.0 * within / pixels, largest);
+    printf("mean %.4f within4 %.4f%% largest %d differing %.4f%% beyond1 %.4f%% box ",
+           double(sum) / (pixels * channels), 100.0 * within / pixels, largest, 100.0 * differing / pixels,
+           100.0 * beyondOne / pixels);
     if (x0 <= x1) {
         printf("%u %u %u %u\n", x0, y0, x1, y1);
     } else {
