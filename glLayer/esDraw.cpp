@@ -58,8 +58,11 @@ void main() {
 }
 )";
 
+// ES samplers default to low precision, which llvmpipe works out in half floats: slower, and
+// not the desktop's texel values.
 const char* const fragmentSource = R"(
 precision highp float;
+precision highp sampler2D;
 in vec4 colour;
 in vec4 texCoord;
 in float fogDistance;
@@ -70,7 +73,7 @@ out vec4 fragColour;
 void main() {
     vec4 c = colour;
 #if TEXTURE
-    c *= textureProj(sampler, vec3(texCoord.st, texCoord.w));
+    c *= texture(sampler, texCoord.st);
 #endif
 #if FOG
     float f = clamp(fogDistance * fogScale.x + fogScale.y, 0.0, 1.0);

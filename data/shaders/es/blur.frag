@@ -6,6 +6,7 @@
 // bands tear sideways and the colours split. Five texture taps per pixel.
 #version 100
 precision highp float;
+precision highp sampler2D;  // ES samplers default to low precision: slower on llvmpipe
 
 uniform sampler2D texture;  // the scene region, texture unit 0
 uniform float slider;       // glow radius in texture units
