@@ -5,15 +5,16 @@
 # Run from the GLES build folder; the desktop renderer is $KESTRANE_DESKTOP_BUILD (default build/).
 # Bounds per frame, from what was measured here (the figures are printed; the worst measured is in
 # brackets): the mean difference (levels of 255 over every channel), the share of pixels that
-# differ at all, and the share that differ by more than one level.
-#   every other frame            mean 0.003 [0.0012]  differing 0.1 % [0.039]  beyond one 0.03 % [0.018]
-#   the sprite knots (135-144 s) mean 0.03 [0.023]    differing 7.5 % [6.1]    beyond one 0.6 % [0.44]
-#   the checker tunnel (157-168) mean 0.045 [0.037]   differing 6.5 % [5.2]    beyond one 0.3 % [0.24]
+# differ at all, and the share that differ by more than one level. The margins leave room for
+# another processor, whose llvmpipe code differs in its last bits for both builds alike.
+#   every other frame            mean 0.006 [0.0012]  differing 0.2 % [0.039]  beyond one 0.05 % [0.018]
+#   the sprite knots (135-144 s) mean 0.04 [0.023]    differing 10 % [6.1]     beyond one 0.75 % [0.44]
+#   the checker tunnel (157-168) mean 0.06 [0.037]    differing 8.5 % [5.2]    beyond one 0.4 % [0.24]
 # 84 of the 474 frames are identical. The knots add up 18,000 sprites a frame, and a colour times
 # a texel landing on half a level rounds either way in each layer; the tunnel's checker is
 # sampled nearest through the texture matrix, and at some of its edges a texel flips (the largest
 # single differences, about 127 levels, in isolated pixels). A fog end off by one unit, quads split
-# along the other diagonal or the texture matrix ignored each put many frames far outside these
+# along the other diagonal or the texture matrix ignored each put 63 to 73 frames outside these
 # bounds. KESTRANE_PARITY_KEEP=DIR keeps the frames and the figures in DIR.
 source "$(dirname "$0")/../e2e/common.bash" || exit 1
 desktop=${KESTRANE_DESKTOP_BUILD:-$source_dir/build}
@@ -52,8 +53,8 @@ for size in 800x600 1920x1080; do
       t=${name#t}
       t=${t%.png}
       bounds=$(awk -v t="$t" 'BEGIN {
-        if (t >= 135 && t <= 144) print "0.03 7.5 0.6"; else if (t >= 157 && t <= 168) print "0.045 6.5 0.3";
-        else print "0.003 0.1 0.03" }')
+        if (t >= 135 && t <= 144) print "0.04 10 0.75"; else if (t >= 157 && t <= 168) print "0.06 8.5 0.4";
+        else print "0.006 0.2 0.05" }')
       read -r max_mean max_differing max_beyond1 <<<"$bounds"
       if ! awk -v m="$mean" -v d="${differing%\%}" -v b="${beyond1%\%}" \
         -v mm="$max_mean" -v md="$max_differing" -v mb="$max_beyond1" 'BEGIN {exit !(m <= mm && d <= md && b <= mb)}'; then
