@@ -153,19 +153,20 @@ void makeBuffers() {
     glBindVertexArray(objects.vertexArray);
     glBindBuffer(GL_ARRAY_BUFFER, objects.vertexBuffer);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, objects.indexBuffer);
-    const GLsizei stride = sizeof(EsVertex);
-    glEnableVertexAttribArray(ATTRIBUTE_POSITION);
-    glVertexAttribPointer(ATTRIBUTE_POSITION, 4, GL_FLOAT, GL_FALSE, stride,
-                          reinterpret_cast<void*>(offsetof(EsVertex, position)));
-    glEnableVertexAttribArray(ATTRIBUTE_COLOUR);
-    glVertexAttribPointer(ATTRIBUTE_COLOUR, 4, GL_FLOAT, GL_FALSE, stride,
-                          reinterpret_cast<void*>(offsetof(EsVertex, colour)));
-    glEnableVertexAttribArray(ATTRIBUTE_TEXCOORD);
-    glVertexAttribPointer(ATTRIBUTE_TEXCOORD, 4, GL_FLOAT, GL_FALSE, stride,
-                          reinterpret_cast<void*>(offsetof(EsVertex, texCoord)));
-    glEnableVertexAttribArray(ATTRIBUTE_NORMAL);
-    glVertexAttribPointer(ATTRIBUTE_NORMAL, 3, GL_FLOAT, GL_FALSE, stride,
-                          reinterpret_cast<void*>(offsetof(EsVertex, normal)));
+    struct Attribute {
+        GLuint location;
+        GLint size;
+        size_t offset;
+    };
+    const Attribute attributes[] = {{ATTRIBUTE_POSITION, 4, offsetof(EsVertex, position)},
+                                    {ATTRIBUTE_COLOUR, 4, offsetof(EsVertex, colour)},
+                                    {ATTRIBUTE_TEXCOORD, 4, offsetof(EsVertex, texCoord)},
+                                    {ATTRIBUTE_NORMAL, 3, offsetof(EsVertex, normal)}};
+    for (const Attribute& a : attributes) {
+        glEnableVertexAttribArray(a.location);
+        glVertexAttribPointer(a.location, a.size, GL_FLOAT, GL_FALSE, sizeof(EsVertex),
+                              reinterpret_cast<void*>(a.offset));
+    }
 }
 
 // The inverse transpose of the modelview's upper 3x3, which carries normals into eye space.

@@ -28,12 +28,7 @@ protected:
         glViewport(0, 0, kSide, kSide);
         glDisable(GL_DEPTH_TEST);
         glDisable(GL_BLEND);
-        glDisable(GL_TEXTURE_2D);
-        glDisable(GL_FOG);
-        glDisable(GL_TEXTURE_GEN_S);
-        glDisable(GL_TEXTURE_GEN_T);
-        glMatrixMode(GL_TEXTURE);
-        glLoadIdentity();
+        plainFixedFunction();
         glMatrixMode(GL_PROJECTION);
         glLoadIdentity();
         glOrtho(-1, 1, -1, 1, 0, 100);  // eye-space z from 0 to -100 is in view
@@ -43,14 +38,19 @@ protected:
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     }
     void TearDown() override {
+        plainFixedFunction();
+        glMatrixMode(GL_MODELVIEW);
+        if (texture) glDeleteTextures(1, &texture);
+    }
+
+    // No texturing, fog or coordinate generation, and an identity texture matrix.
+    static void plainFixedFunction() {
         glDisable(GL_TEXTURE_2D);
         glDisable(GL_FOG);
         glDisable(GL_TEXTURE_GEN_S);
         glDisable(GL_TEXTURE_GEN_T);
         glMatrixMode(GL_TEXTURE);
         glLoadIdentity();
-        glMatrixMode(GL_MODELVIEW);
-        if (texture) glDeleteTextures(1, &texture);
     }
 
     static void quad(float x0, float y0, float x1, float y1, float z) {
