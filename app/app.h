@@ -25,8 +25,11 @@ StartMode readCommandLine(int argc, char** argv, int* exitCode);
 // The whole program: the command line, the start question, the window, the loop. Returns the exit
 // code: 0 on every end of the presentation, SIGTERM and SIGINT included; 2 for a bad command line.
 int runDemo(int argc, char** argv);
-// The loop alone, on an open window. Returns when the presentation ends.
+// The loop alone, on an open window. Returns when the presentation ends (in a browser page: at
+// once, the turns running once per display frame).
 void runMessageLoop();
+// One turn of the loop; false once the presentation has ended.
+bool runLoopTurn();
 // Applies the seek keys M and N for the given DemoTime (what one idle turn does).
 void applySeekKeys(float demoTime);
 // Whether a key command applies on this idle turn: the key is held, or it went down since the

@@ -166,6 +166,11 @@ void displayWindowProc(const PlatformEvent& event) {
     case EVENT_RESIZED:
         resizeScene(event.width, event.height);
         break;
+    case EVENT_LEFT_FULLSCREEN:
+        // The picture goes on in the page; a second Escape ends it, and F1 enters full screen.
+        isFullscreen = false;
+        platformShowCursor(true);
+        break;
     default:
         break;
     }

@@ -52,8 +52,10 @@ void traceFrame() {
     }
 }
 
-void traceLoopEnd(const char* why) {
+// The loop has ended: says why under the trace; false, the turn's answer.
+bool loopEnded(const char* why) {
     traceLine("loop ended (%s) at %.3f s after %ld frames", why, DemoTime, tracedFrames);
+    return false;
 }
 
 }  // namespace
@@ -74,48 +76,62 @@ void applySeekKeys(float demoTime) {
     }
 }
 
-void runMessageLoop() {
-    bool done = false;
+// One turn of the loop: every pending event, then one frame, presented, and the keys it read.
+// False once the presentation has ended (the trace says why).
+bool runLoopTurn() {
     for (;;) {
-        if (platformStopRequested()) return traceLoopEnd("signal");
+        if (platformStopRequested()) return loopEnded("signal");
         PlatformEvent event;
-        if (platformPollEvent(&event)) {
-            if (event.type == EVENT_QUIT) return traceLoopEnd("quit");
-            displayWindowProc(event);
-            continue;
-        }
-        const bool drawn = isActive;
-        if (drawn && !renderFrame()) {
-            done = true;
-        } else if (keyCommanded(VK_ESCAPE)) {
-            done = true;
-        } else {
-            platformSwapBuffers();
-        }
-        if (tracing()) frameReadWall = drawn ? musicReadWall() : platformSeconds();
-        if (tracing() && drawn) traceFrame();
-        applySeekKeys(DemoTime);
-        if (keyCommanded(VK_F1)) {
-            KeyState[VK_F1] = false;
-            KeyPressedSinceIdle[VK_F1] = false;
-            bool reopened;
-            if (platformCanRecreateWindow()) {
-                closeDisplayWindow();
-                isFullscreen = !isFullscreen;
-                traceLine("window re-created (%s)", isFullscreen ? "full screen" : "windowed");
-                reopened = openDisplayWindow(kReopenedWindowTitle, 800, 600, 32, isFullscreen);
-            } else {
-                isFullscreen = !isFullscreen;
-                traceLine("window switched (%s), window and GL context kept",
-                          isFullscreen ? "full screen" : "windowed");
-                reopened = switchDisplayWindow(kReopenedWindowTitle, 800, 600, 32, isFullscreen);
-            }
-            if (!reopened) return traceLoopEnd("reopen failed");
-        }
-        endIdleKeyTurn();
-        if (done) return traceLoopEnd(DemoTime > kPresentationEnd ? "end of presentation" : "escape");
+        if (!platformPollEvent(&event)) break;
+        if (event.type == EVENT_QUIT) return loopEnded("quit");
+        displayWindowProc(event);
     }
+    bool done = false;
+    const bool drawn = isActive;
+    if (drawn && !renderFrame()) {
+        done = true;
+    } else if (keyCommanded(VK_ESCAPE)) {
+        done = true;
+    } else {
+        platformSwapBuffers();
+    }
+    if (tracing()) frameReadWall = drawn ? musicReadWall() : platformSeconds();
+    if (tracing() && drawn) traceFrame();
+    applySeekKeys(DemoTime);
+    if (keyCommanded(VK_F1)) {
+        KeyState[VK_F1] = false;
+        KeyPressedSinceIdle[VK_F1] = false;
+        bool reopened;
+        if (platformCanRecreateWindow()) {
+            closeDisplayWindow();
+            isFullscreen = !isFullscreen;
+            traceLine("window re-created (%s)", isFullscreen ? "full screen" : "windowed");
+            reopened = openDisplayWindow(kReopenedWindowTitle, 800, 600, 32, isFullscreen);
+        } else {
+            isFullscreen = !isFullscreen;
+            traceLine("window switched (%s), window and GL context kept",
+                      isFullscreen ? "full screen" : "windowed");
+            reopened = switchDisplayWindow(kReopenedWindowTitle, 800, 600, 32, isFullscreen);
+        }
+        if (!reopened) return loopEnded("reopen failed");
+    }
+    endIdleKeyTurn();
+    if (done) return loopEnded(DemoTime > kPresentationEnd ? "end of presentation" : "escape");
+    return true;
 }
+
+// Where the loop outlives the presentation's end (a browser page's end screen): the presentation
+// again from its start, with the start-up sequence run once more in the kept window.
+bool replayPresentation() {
+    for (bool& key : KeyState) key = false;
+    endIdleKeyTurn();
+    traceLine("presentation replayed");
+    if (!switchDisplayWindow(kWindowTitle, 800, 600, 32, isFullscreen)) return false;
+    seekMusicMs(0);
+    return true;
+}
+
+void runMessageLoop() { platformRunLoop(runLoopTurn, replayPresentation); }
 
 int runDemo(int argc, char** argv) {
     int exitCode = 0;

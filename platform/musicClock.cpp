@@ -229,3 +229,55 @@ long long clockPosition(MusicClock* c, double now) {
     c->lastRead = now;
     return frame;
 }
+
+void contextClockStart(ContextClock* clock, int rate, int bufferFrames, double wall) {
+    *clock = ContextClock{};
+    clock->rate = rate;
+    clock->bufferFrames = bufferFrames;
+    clock->lastHeardTime = -1.0;
+    clock->lastAdvanceWall = wall;
+}
+
+void contextBufferPlaced(ContextClock* clock, long long device, double contextTime) {
+    if (clock->bufferCount == kContextBuffers) {
+        clock->bufferFirst = (clock->bufferFirst + 1) % kContextBuffers;
+        --clock->bufferCount;
+    }
+    clock->buffers[(clock->bufferFirst + clock->bufferCount) % kContextBuffers] = {device, contextTime};
+    ++clock->bufferCount;
+}
+
+ContextVerdict contextClockRead(ContextClock* clock, bool running, double heardTime, double wall,
+                                long long* device) {
+    if (heardTime > clock->lastHeardTime) {
+        clock->lastHeardTime = heardTime;
+        clock->lastAdvanceWall = wall;
+    }
+    // Stalled: the context claims to run, has buffers to play, and its heard time stood still.
+    const bool stalled = clock->bufferCount > 0 && wall - clock->lastAdvanceWall > kContextStallSeconds;
+    if (!running || stalled) {
+        if (clock->lost) return CONTEXT_WAITING;
+        clock->lost = true;
+        return CONTEXT_LOST;
+    }
+    if (clock->lost) {
+        if (wall != clock->lastAdvanceWall) return CONTEXT_WAITING;  // runs again once its time moves
+        clock->lost = false;
+        clock->bufferFirst = 0;
+        clock->bufferCount = 0;
+        return CONTEXT_BACK;
+    }
+    // The newest buffer that has started playing holds the frame heard.
+    for (int i = clock->bufferCount - 1; i >= 0; --i) {
+        const ContextBuffer& b = clock->buffers[(clock->bufferFirst + i) % kContextBuffers];
+        if (b.contextTime > heardTime) continue;
+        const long long into = std::llround((heardTime - b.contextTime) * clock->rate);
+        // Past the newest buffer's end nothing was handed out: the sound cannot be heard there.
+        const long long end = i == clock->bufferCount - 1
+                                  ? b.device + clock->bufferFrames
+                                  : clock->buffers[(clock->bufferFirst + i + 1) % kContextBuffers].device;
+        *device = std::min(b.device + into, end);
+        return CONTEXT_HEARD;
+    }
+    return CONTEXT_WAITING;
+}

@@ -87,3 +87,50 @@ long long clockReaim(MusicClock* clock, double now);
 long long clockMusicAt(const MusicClock* clock, long long device);
 // The music frame heard now: monotonic while playing, moved back only by seeks.
 long long clockPosition(MusicClock* clock, double now);
+
+// ---------------------------------------------------------------------------------------------
+// A browser's audio graph as the output. Each buffer the output hands out is played from a time on
+// the audio context's clock (the buffer's playback time); the context says which of its times is
+// heard now (its output timestamp). From the two the output's frame heard now follows, which the
+// clock above takes as an observation. The context may stop (suspended: a background tab, no
+// output device, no user gesture yet) or stall while it claims to run: the output is then lost,
+// and the silent clock runs on until the context plays again.
+// ---------------------------------------------------------------------------------------------
+enum { kContextBuffers = 8 };
+
+struct ContextBuffer {
+    long long device;    // the output's first frame in the buffer
+    double contextTime;  // when it is played, on the context's clock
+};
+
+struct ContextClock {
+    int rate;                                // the context's frames per second
+    int bufferFrames;                        // frames per buffer
+    ContextBuffer buffers[kContextBuffers];  // ring, oldest first from bufferFirst
+    int bufferFirst;
+    int bufferCount;
+    bool lost;               // the context stopped or stalled
+    double lastHeardTime;    // the latest context time heard
+    double lastAdvanceWall;  // when the context time heard last moved on
+};
+
+// What one reading of the context says.
+enum ContextVerdict {
+    CONTEXT_WAITING,  // nothing of the output heard yet (or no reading): no observation
+    CONTEXT_HEARD,    // the output's frame heard now is given
+    CONTEXT_LOST,     // the context has just stopped or stalled: the output is lost
+    CONTEXT_BACK,     // a lost context plays again: the output starts anew from device frame 0
+};
+
+// A context stalls when the time it plays has not moved for this long while it claims to run.
+const double kContextStallSeconds = 0.5;
+
+void contextClockStart(ContextClock* clock, int rate, int bufferFrames, double wall);
+// The output handed out the buffer that starts at its frame device, played at contextTime.
+void contextBufferPlaced(ContextClock* clock, long long device, double contextTime);
+// A reading at wall time wall: whether the context runs and the context time heard now (its
+// output timestamp, brought forward to now). On CONTEXT_HEARD *device is the output's frame heard
+// now: within the latest buffer that has started, never past the end of the buffers handed out.
+// On CONTEXT_BACK the buffers are forgotten (the output counts from 0 again).
+ContextVerdict contextClockRead(ContextClock* clock, bool running, double heardTime, double wall,
+                                long long* device);

@@ -133,7 +133,8 @@ enum PlatformEventType {
     EVENT_KEY_UP,
     EVENT_MINIMIZED,
     EVENT_RESTORED,
-    EVENT_RESIZED,  // width, height: new drawable size in real pixels
+    EVENT_RESIZED,          // width, height: new drawable size in real pixels
+    EVENT_LEFT_FULLSCREEN,  // the system took the window out of full screen (a browser's Escape)
     EVENT_OTHER,
 };
 struct PlatformEvent {
@@ -144,6 +145,12 @@ struct PlatformEvent {
 };
 bool platformPollEvent(PlatformEvent* event);  // false when the queue is empty
 void platformPostQuit();                       // queues EVENT_QUIT
+
+// Runs the loop: turn (all pending events, then one frame) again and again until it returns false.
+// On a desktop this returns then. In a browser page it returns at once, the turns run once per
+// display frame, and after the last one the page shows its end screen, whose button calls replay
+// (true: the presentation runs again from its start, turn after turn as before).
+void platformRunLoop(bool (*turn)(), bool (*replay)());
 
 // Maps an SDL keycode to the Windows virtual-key code, or -1 when it has none.
 int platformVirtualKey(int sdlKeycode);

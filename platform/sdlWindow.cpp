@@ -1,7 +1,9 @@
 // sdlWindow.cpp
 // The window, GL context, events and message boxes over SDL2. One window and one context at a
 // time, as the display window needs. Full screen is the desktop's own mode (never a mode switch);
-// the window is resizable; sizes reported to the program are drawable sizes in real pixels.
+// the window is resizable; sizes reported to the program are drawable sizes in real pixels. In a
+// browser page the window is the page's canvas: its size is the page's (page.h), full screen and
+// messages are the page's own.
 #include <SDL2/SDL.h>
 
 #include <cstdio>
@@ -9,6 +11,11 @@
 
 #include "platform/platform.h"
 #include "platform/stopSignals.h"
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+
+#include "platform/page.h"
+#endif
 
 namespace {
 
@@ -37,6 +44,13 @@ SDL_MessageBoxFlags boxFlags(unsigned style) {
 }  // namespace
 
 int platformMessageBox(const char* text, const char* caption, unsigned style) {
+#ifdef __EMSCRIPTEN__
+    // A page cannot wait for an answer: the text is shown over it, and a question counts as
+    // unanswered.
+    fprintf(stderr, "%s: %s\n", caption, text);
+    pageShowMessage(text, caption);
+    return (style & 0xF) == MB_YESNO ? BOX_NOT_SHOWN : IDOK;
+#endif
     SDL_MessageBoxButtonData buttons[2];
     int count = 0;
     // In a Wayland session SDL's box is zenity's, which lists the buttons in the order given,
@@ -109,6 +123,10 @@ bool platformInitVideo() {
 }
 
 bool platformWorkArea(int* width, int* height) {
+#ifdef __EMSCRIPTEN__
+    (void)width, (void)height;
+    return false;  // the canvas takes the page's size, whatever size is asked for
+#endif
     // The offscreen driver has no screen for a window to fit on.
     const char* driver = SDL_GetCurrentVideoDriver();
     if (!videoReady || offscreenOnly || !driver || SDL_strcmp(driver, "offscreen") == 0) return false;
@@ -135,6 +153,21 @@ bool platformCreateWindow(const char* title, int width, int height, bool fullscr
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
 #else
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+#endif
+#ifdef __EMSCRIPTEN__
+    // SDL only sizes the canvas once here; the page fits it from then on (and asks for full
+    // screen itself, inside the click that started the presentation).
+    (void)fullscreen;
+    window = SDL_CreateWindow(title, 0, 0, width, height, SDL_WINDOW_OPENGL);
+    if (!window) return false;
+    EM_ASM({
+        var canvas = document.getElementById('canvas');
+        canvas.style.removeProperty("width");
+        canvas.style.removeProperty("height");
+    });
+    pageFitCanvas(&reportedWidth, &reportedHeight);
+    pageCanvasSize(&reportedWidth, &reportedHeight);
+    return true;
 #endif
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI;
     flags |= fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : SDL_WINDOW_RESIZABLE;
@@ -184,6 +217,9 @@ void platformDestroyWindow() {
 }
 
 bool platformCanRecreateWindow() {
+#ifdef __EMSCRIPTEN__
+    return false;  // the page's canvas and its WebGL context stay for the page's life
+#endif
     const char* driver = SDL_GetCurrentVideoDriver();
     return !driver || SDL_strcmp(driver, "wayland") != 0;
 }
@@ -191,6 +227,11 @@ bool platformCanRecreateWindow() {
 bool platformSwitchWindow(const char* title, int width, int height, bool fullscreen) {
     if (!window) return false;
     SDL_SetWindowTitle(window, title);
+#ifdef __EMSCRIPTEN__
+    (void)width, (void)height;
+    pageSetFullscreen(fullscreen);
+    return true;
+#endif
     if (fullscreen) return SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0;
     // Set while still full screen, the size is the one the window returns to.
     SDL_SetWindowSize(window, width, height);
@@ -216,7 +257,12 @@ void platformDisableScreenSaver() { SDL_DisableScreenSaver(); }
 
 bool platformWindowClientSize(int* width, int* height) {
     if (!window) return false;
+#ifdef __EMSCRIPTEN__
+    pageFitCanvas(width, height);
+    pageCanvasSize(width, height);
+#else
     SDL_GL_GetDrawableSize(window, width, height);
+#endif
     reportedWidth = *width;
     reportedHeight = *height;
     return true;
@@ -264,7 +310,16 @@ bool platformPollEvent(PlatformEvent* event) {
         // The queue is empty: a drawable that changed size unannounced is reported now.
         if (!window) return false;
         int width = 0, height = 0;
+#ifdef __EMSCRIPTEN__
+        if (pageTakeLeftFullscreen()) {
+            *event = {EVENT_LEFT_FULLSCREEN, 0, 0, 0};
+            return true;
+        }
+        pageFitCanvas(&width, &height);
+        pageCanvasSize(&width, &height);
+#else
         SDL_GL_GetDrawableSize(window, &width, &height);
+#endif
         if (width == reportedWidth && height == reportedHeight) return false;
         *event = {EVENT_RESIZED, 0, width, height};
         platformWindowClientSize(&width, &height);

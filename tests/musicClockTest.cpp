@@ -328,3 +328,74 @@ TEST_F(ClockTest, AReturningOutputIsAimedAtTheSilentClockAndSlewedOntoIt) {
     clockHeard(&clock, heard, t, 0);
     EXPECT_EQ(clockPosition(&clock, t), segmentMusic + heard - deviceBase);
 }
+
+// A browser's audio context: buffers of 8192 frames played back to back from context time 0.25 s
+// on, while the context's own clock starts at wall time 1.0 s.
+class ContextClockTest : public ::testing::Test {
+protected:
+    ContextClock context;
+    const double start = 0.25;  // the first buffer's context time
+    const double wall0 = 1.0;   // wall time at context time 0
+    void SetUp() override { contextClockStart(&context, kRate, int(kBuffer), wall0); }
+    void placeBuffers(int first, int count) {
+        for (int i = first; i < first + count; ++i)
+            contextBufferPlaced(&context, i * kBuffer, start + double(i * kBuffer) / kRate);
+    }
+    ContextVerdict readAt(double contextTime, long long* device, bool running = true) {
+        return contextClockRead(&context, running, contextTime, wall0 + contextTime, device);
+    }
+};
+
+TEST_F(ContextClockTest, FramesHeardFollowTheBuffersPlaybackTimesAndNeverPassWhatWasHandedOut) {
+    long long device = -7;
+    // Nothing is heard before the first buffer plays: the clock keeps holding the start.
+    placeBuffers(0, 2);
+    EXPECT_EQ(readAt(0.0, &device), CONTEXT_WAITING);
+    EXPECT_EQ(readAt(start - 0.001, &device), CONTEXT_WAITING);
+    EXPECT_EQ(device, -7);
+    EXPECT_EQ(readAt(start, &device), CONTEXT_HEARD);
+    EXPECT_EQ(device, 0);
+    // Within the second buffer, by the rate.
+    EXPECT_EQ(readAt(start + 0.25, &device), CONTEXT_HEARD);
+    EXPECT_EQ(device, frames(0.25));
+    // Past the two buffers handed out: held at their end, however late the read.
+    EXPECT_EQ(readAt(start + 1.0, &device), CONTEXT_HEARD);
+    EXPECT_EQ(device, 2 * kBuffer);
+    // A buffer that plays later than back to back (the graph fell behind and played silence):
+    // until it starts, the frame heard stays at the end of the one before.
+    contextBufferPlaced(&context, 2 * kBuffer, start + 1.5);
+    EXPECT_EQ(readAt(start + 1.4, &device), CONTEXT_HEARD);
+    EXPECT_EQ(device, 2 * kBuffer);
+    EXPECT_EQ(readAt(start + 1.625, &device), CONTEXT_HEARD);
+    EXPECT_EQ(device, 2 * kBuffer + frames(0.125));
+    // Only the latest kContextBuffers are kept, and they still map the time heard.
+    placeBuffers(3, 3 * kContextBuffers);
+    EXPECT_EQ(readAt(start + double((3 * kContextBuffers + 2) * kBuffer) / kRate + 0.01, &device),
+              CONTEXT_HEARD);
+    EXPECT_NEAR(double(device), double((3 * kContextBuffers + 2) * kBuffer + frames(0.01)), 1.0);
+}
+
+TEST_F(ContextClockTest, ASuspendedOrStalledContextIsLostOnceAndComesBackCountingAfresh) {
+    long long device = 0;
+    placeBuffers(0, 4);
+    ASSERT_EQ(readAt(start + 0.1, &device), CONTEXT_HEARD);
+    // Suspended (a background tab): lost once, then nothing more to say while it stays so.
+    EXPECT_EQ(readAt(start + 0.2, &device, false), CONTEXT_LOST);
+    EXPECT_EQ(readAt(start + 0.2, &device, false), CONTEXT_WAITING);
+    // Running again but its time has not moved yet: still lost.
+    EXPECT_EQ(contextClockRead(&context, true, start + 0.2, wall0 + 5.0, &device), CONTEXT_WAITING);
+    // Its time moves: back, with the old buffers forgotten (the output counts from frame 0 again).
+    EXPECT_EQ(contextClockRead(&context, true, start + 0.3, wall0 + 5.1, &device), CONTEXT_BACK);
+    EXPECT_EQ(contextClockRead(&context, true, start + 0.4, wall0 + 5.2, &device), CONTEXT_WAITING);
+    contextBufferPlaced(&context, 0, start + 0.5);
+    EXPECT_EQ(contextClockRead(&context, true, start + 0.6, wall0 + 5.3, &device), CONTEXT_HEARD);
+    EXPECT_NEAR(double(device), double(frames(0.1)), 1.0);
+    // Claims to run, but its time stands still (no output device): lost after kContextStallSeconds,
+    // not before.
+    EXPECT_EQ(
+        contextClockRead(&context, true, start + 0.6, wall0 + 5.3 + kContextStallSeconds - 0.01, &device),
+        CONTEXT_HEARD);
+    EXPECT_EQ(
+        contextClockRead(&context, true, start + 0.6, wall0 + 5.3 + kContextStallSeconds + 0.01, &device),
+        CONTEXT_LOST);
+}

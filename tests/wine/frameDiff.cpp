@@ -4,8 +4,9 @@
 // build's. Prints one line: the mean absolute difference over every channel of every pixel (levels
 // of 255), the share of pixels whose largest channel difference is at most 4 levels, the largest
 // difference, the shares of pixels that differ at all and by more than one level, and the box of
-// pixels that differ by more than 4 (x0 y0 x1 y1, or "none"). Exit 1 when a file cannot be read or the sizes
-// differ, 2 for bad arguments.
+// pixels that differ by more than 4 (x0 y0 x1 y1, or "none"). An RGB frame and an RGBA one (a
+// browser's) compare their colours. Exit 1 when a file cannot be read or the sizes differ, 2 for
+// bad arguments.
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -46,20 +47,22 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    if (a.width != b.width || a.height != b.height || a.alpha != b.alpha) {
+    if (a.width != b.width || a.height != b.height) {
         fprintf(stderr, "kestrane-framediff: %ux%u and %ux%u frames\n", a.width, a.height, b.width, b.height);
         return 1;
     }
-    const unsigned channels = a.alpha ? 4 : 3;
+    // RGB against RGBA (a browser's PNG) compares the colours; alpha counts where both have it.
+    const unsigned strideA = a.alpha ? 4 : 3, strideB = b.alpha ? 4 : 3;
+    const unsigned channels = a.alpha && b.alpha ? 4 : 3;
     unsigned long long sum = 0, within = 0, differing = 0, beyondOne = 0;
     int largest = 0;
     unsigned x0 = a.width, y0 = a.height, x1 = 0, y1 = 0;
     for (unsigned y = 0; y < a.height; ++y) {
         for (unsigned x = 0; x < a.width; ++x) {
-            const size_t at = (size_t(y) * a.width + x) * channels;
+            const size_t pixel = size_t(y) * a.width + x;
             int pixelLargest = 0;
             for (unsigned c = 0; c < channels; ++c) {
-                int d = std::abs(int(a.pixels[at + c]) - int(b.pixels[at + c]));
+                int d = std::abs(int(a.pixels[pixel * strideA + c]) - int(b.pixels[pixel * strideB + c]));
                 sum += unsigned(d);
                 if (d > pixelLargest) pixelLargest = d;
             }
