@@ -10,9 +10,14 @@ uniform float glitch;  // 0: none; grows from 2, full from 7 (band 4 x 40 of the
 // amount (0..1), burst (0 or 1: this pattern tears), number of bands, seed of the band pattern
 varying vec4 glitchState;
 
+// A hash of products and fract only: sin() of arguments in the thousands (the beat numbers) comes
+// out differently on every GPU and software renderer, and with it the pattern of the bursts.
 float hash(float n)
 {
-    return fract(sin(n) * 43758.5453);
+    n = fract(n * 0.1031);
+    n *= n + 33.33;
+    n *= n + n;
+    return fract(n);
 }
 
 void main()

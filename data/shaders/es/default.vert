@@ -21,9 +21,14 @@ varying vec4 glitchState;
 varying vec4 texCoord0;
 varying vec4 frontColour;
 
+// A hash of products and fract only: sin() of arguments in the thousands (the beat numbers) comes
+// out differently on every GPU and software renderer, and with it the pattern of the bursts.
 float hash(float n)
 {
-    return fract(sin(n) * 43758.5453);
+    n = fract(n * 0.1031);
+    n *= n + 33.33;
+    n *= n + n;
+    return fract(n);
 }
 
 void main()
