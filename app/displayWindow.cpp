@@ -170,6 +170,7 @@ void displayWindowProc(const PlatformEvent& event) {
         // The picture goes on in the page; a second Escape ends it, and F1 enters full screen.
         isFullscreen = false;
         platformShowCursor(true);
+        traceLine("full screen left by the system; the picture goes on in the window");
         break;
     default:
         break;

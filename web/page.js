@@ -62,6 +62,9 @@
 
   const Module = (window.Module = {
     canvas,
+    // The program decodes its own pictures and music: the loader need not have the browser do it.
+    noImageDecoding: true,
+    noAudioDecoding: true,
     preRun: [
       () => {
         Module.ENV.KESTRANE_DATA = '/data';
