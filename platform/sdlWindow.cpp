@@ -95,6 +95,9 @@ int platformMessageBox(const char* text, const char* caption, unsigned style) {
 }
 
 void platformUseOffscreenVideo() {
+#ifdef __EMSCRIPTEN__
+    return;  // a page draws into its canvas, the one window it has
+#endif
 #ifdef _WIN32
     // No offscreen driver: the window is a hidden one, never shown and never fitted to a screen.
     offscreenOnly = true;
@@ -374,6 +377,10 @@ void platformPostQuit() {
 }
 
 double platformSeconds() {
+#ifdef __EMSCRIPTEN__
+    // The page's own clock (performance.now), on which the audio context's timestamps are given.
+    return emscripten_get_now() / 1000.0;
+#endif
     static const Uint64 start = SDL_GetPerformanceCounter();
     return double(SDL_GetPerformanceCounter() - start) / double(SDL_GetPerformanceFrequency());
 }

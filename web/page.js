@@ -6,6 +6,7 @@
 // browser's own Escape through Module.leftFullscreen.
 //   ?time=SECONDS  draws only the frame at that music time, as `kestrane-render --time` does
 //   ?trace=1       sets KESTRANE_TRACE=1 (the program's trace lines go to the console)
+//   ?bench=frames  prints the renderer's frame times per schedule window at the canvas's size
 'use strict';
 
 (function () {
@@ -86,6 +87,12 @@
       if (text) element('loadingText').textContent = text.replace(/\.\.\. \(.*/, '...');
     },
     onRuntimeInitialized: () => {
+      if (params.get('bench') === 'frames') {
+        show(null);
+        page.state = 'benchmark';
+        Module.callMain(['--bench-frames']);
+        return;
+      }
       if (offlineTime !== null) {
         show(null);
         page.state = 'drawing';
@@ -95,6 +102,10 @@
       page.state = 'question';
       show('question');
       element('yes').focus();
+    },
+    onExit: (status) => {
+      page.state = 'exited';
+      page.exitStatus = status;
     },
     setFullscreen,
     leftFullscreen: false,

@@ -2,7 +2,8 @@
 // The browser page's program. The page (page.js) calls it once its data has loaded and the start
 // screen was answered: with --fullscreen or --window, the presentation as on a desktop; with
 // --time SECONDS, the frame at that music time as `kestrane-render --time` draws it (a run played
-// from the start at 60 fps), drawn once at the canvas's size and handed to the page as a picture.
+// from the start at 60 fps), drawn once at the canvas's size and handed to the page as a picture;
+// with --bench-frames, the renderer's frame times per schedule window at the canvas's size.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -40,5 +41,10 @@ int drawOfflineFrame(const char* seconds) {
 int main(int argc, char** argv) {
     findDataFolder("kestrane", false);
     if (argc == 3 && strcmp(argv[1], "--time") == 0) return drawOfflineFrame(argv[2]);
+    if (argc == 2 && strcmp(argv[1], "--bench-frames") == 0) {
+        int width = 0, height = 0;
+        pageCanvasSize(&width, &height);
+        return runBenchmark(true, width, height);
+    }
     return runDemo(argc, argv);
 }

@@ -60,7 +60,9 @@ function pageFolder() {
   return folder;
 }
 
-async function launch(width = 800, height = 600) {
+// protocolTimeout: how long one call into the page may take (a benchmark blocks the page for
+// minutes).
+async function launch(width = 800, height = 600, protocolTimeout = 180000) {
   let puppeteer;
   try {
     puppeteer = require('puppeteer-core');
@@ -73,7 +75,7 @@ async function launch(width = 800, height = 600) {
     '--disable-component-update', '--disable-sync', '--disable-quic', `--user-data-dir=${profile}`,
     `--window-size=${width},${height}`];
   if (process.getuid && process.getuid() === 0) args.push('--no-sandbox');
-  const browser = await puppeteer.launch({ executablePath: chromiumPath, args, headless: true,
+  const browser = await puppeteer.launch({ executablePath: chromiumPath, args, headless: true, protocolTimeout,
     defaultViewport: { width, height, deviceScaleFactor: 1 } });
   browser.profile = profile;
   return browser;
