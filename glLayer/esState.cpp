@@ -396,6 +396,12 @@ void esScissor(GLint x, GLint y, GLsizei width, GLsizei height) {
 void esFinish() {
     esDrawPending();
     glFinish();
+#ifdef __EMSCRIPTEN__
+    // A browser's finish returns once the commands are sent, before its GPU process has drawn them;
+    // reading a pixel back waits for the drawing (the benchmark's frame times depend on it).
+    GLubyte pixel[4];
+    glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+#endif
 }
 
 void esFlush() {

@@ -83,6 +83,9 @@ double platformPeakResidentMiB() {
 }
 
 double platformProcessCpuSeconds() {
+#ifdef __EMSCRIPTEN__
+    return -1.0;  // a page's clocks are all wall clocks
+#endif
     timespec now;
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
     return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;

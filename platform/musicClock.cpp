@@ -238,12 +238,41 @@ void contextClockStart(ContextClock* clock, int rate, int bufferFrames, double w
     clock->lastAdvanceWall = wall;
 }
 
+namespace {
+
+ContextRun& runOf(ContextClock* clock, int run) { return clock->runs[run % kContextBuffers]; }
+
+double bufferTime(ContextClock* clock, const ContextBuffer& b) {
+    const ContextRun& run = runOf(clock, b.run);
+    return run.contextTime + double(b.device - run.device) / clock->rate;
+}
+
+}  // namespace
+
 void contextBufferPlaced(ContextClock* clock, long long device, double contextTime) {
+    const bool newRun = [&] {
+        if (clock->bufferCount == 0) return true;
+        const ContextBuffer& last =
+            clock->buffers[(clock->bufferFirst + clock->bufferCount - 1) % kContextBuffers];
+        if (device != last.device + clock->bufferFrames) return true;  // not the next frames
+        const ContextRun& run = runOf(clock, last.run);
+        const double expected = run.contextTime + double(device - run.device) / clock->rate;
+        return contextTime - expected > 0.5 * clock->bufferFrames / clock->rate;
+    }();
+    if (newRun) {
+        runOf(clock, clock->runCount) = {device, contextTime};
+        ++clock->runCount;
+    } else {
+        // A report is never early: the run starts no later than any of its reports says.
+        ContextRun& run = runOf(clock, clock->runCount - 1);
+        run.contextTime = std::min(run.contextTime, contextTime - double(device - run.device) / clock->rate);
+    }
     if (clock->bufferCount == kContextBuffers) {
         clock->bufferFirst = (clock->bufferFirst + 1) % kContextBuffers;
         --clock->bufferCount;
     }
-    clock->buffers[(clock->bufferFirst + clock->bufferCount) % kContextBuffers] = {device, contextTime};
+    clock->buffers[(clock->bufferFirst + clock->bufferCount) % kContextBuffers] = {device,
+                                                                                   clock->runCount - 1};
     ++clock->bufferCount;
 }
 
@@ -270,8 +299,9 @@ ContextVerdict contextClockRead(ContextClock* clock, bool running, double heardT
     // The newest buffer that has started playing holds the frame heard.
     for (int i = clock->bufferCount - 1; i >= 0; --i) {
         const ContextBuffer& b = clock->buffers[(clock->bufferFirst + i) % kContextBuffers];
-        if (b.contextTime > heardTime) continue;
-        const long long into = std::llround((heardTime - b.contextTime) * clock->rate);
+        const double starts = bufferTime(clock, b);
+        if (starts > heardTime) continue;
+        const long long into = std::llround((heardTime - starts) * clock->rate);
         // Past the newest buffer's end nothing was handed out: the sound cannot be heard there.
         const long long end = i == clock->bufferCount - 1
                                   ? b.device + clock->bufferFrames

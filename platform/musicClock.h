@@ -90,17 +90,28 @@ long long clockPosition(MusicClock* clock, double now);
 
 // ---------------------------------------------------------------------------------------------
 // A browser's audio graph as the output. Each buffer the output hands out is played from a time on
-// the audio context's clock (the buffer's playback time); the context says which of its times is
-// heard now (its output timestamp). From the two the output's frame heard now follows, which the
-// clock above takes as an observation. The context may stop (suspended: a background tab, no
-// output device, no user gesture yet) or stall while it claims to run: the output is then lost,
-// and the silent clock runs on until the context plays again.
-// ---------------------------------------------------------------------------------------------
+// the audio context's clock; the context says which of its times is heard now (its output
+// timestamp). From the two the output's frame heard now follows, which the clock above takes as an
+// observation. The time a buffer is said to play (the event's playbackTime) is no better than the
+// context's time when the page was asked for it, plus the buffer: late by up to the device's
+// callback period and the page's delay, never early. The graph plays the buffers back to back, so
+// a run of buffers is placed by the earliest of its reports; a buffer reported later than its run
+// allows by half a buffer (the graph played silence while the page was late) starts a new run. The
+// context may stop (suspended: a background tab, no output device, no user gesture yet) or stall
+// while it claims to run: the output is then lost, and the silent clock runs on until the context
+// plays again.
 enum { kContextBuffers = 8 };
 
 struct ContextBuffer {
-    long long device;    // the output's first frame in the buffer
-    double contextTime;  // when it is played, on the context's clock
+    long long device;  // the output's first frame in the buffer
+    int run;           // the run it belongs to (a count)
+};
+
+// Buffers played back to back: the run's first buffer starts at the output's frame device, played at
+// contextTime.
+struct ContextRun {
+    long long device;
+    double contextTime;
 };
 
 struct ContextClock {
@@ -109,6 +120,8 @@ struct ContextClock {
     ContextBuffer buffers[kContextBuffers];  // ring, oldest first from bufferFirst
     int bufferFirst;
     int bufferCount;
+    ContextRun runs[kContextBuffers];  // by run count modulo kContextBuffers
+    int runCount;
     bool lost;               // the context stopped or stalled
     double lastHeardTime;    // the latest context time heard
     double lastAdvanceWall;  // when the context time heard last moved on
@@ -126,11 +139,12 @@ enum ContextVerdict {
 const double kContextStallSeconds = 0.5;
 
 void contextClockStart(ContextClock* clock, int rate, int bufferFrames, double wall);
-// The output handed out the buffer that starts at its frame device, played at contextTime.
+// The output handed out the buffer that starts at its frame device, reported to play at contextTime.
 void contextBufferPlaced(ContextClock* clock, long long device, double contextTime);
 // A reading at wall time wall: whether the context runs and the context time heard now (its
 // output timestamp, brought forward to now). On CONTEXT_HEARD *device is the output's frame heard
-// now: within the latest buffer that has started, never past the end of the buffers handed out.
+// now: within the latest buffer that has started by its run's placing, never past the end of the
+// buffers handed out.
 // On CONTEXT_BACK the buffers are forgotten (the output counts from 0 again).
 ContextVerdict contextClockRead(ContextClock* clock, bool running, double heardTime, double wall,
                                 long long* device);

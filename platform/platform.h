@@ -256,7 +256,7 @@ void platformRestoreStdout(int saved);
 double platformLoadAverage();
 // The process's peak resident memory (Windows: peak working set), MiB.
 double platformPeakResidentMiB();
-// CPU seconds of every thread of this process.
+// CPU seconds of every thread of this process; negative where there is no such clock (a page).
 double platformProcessCpuSeconds();
 // Seconds on a clock shared by every process of the machine.
 double platformMonotonicSeconds();

@@ -90,7 +90,8 @@
       if (params.get('bench') === 'frames') {
         show(null);
         page.state = 'benchmark';
-        Module.callMain(['--bench-frames']);
+        Module.callMain(['--bench-frames']);  // returns when the table is printed
+        page.state = 'exited';
         return;
       }
       if (offlineTime !== null) {
@@ -102,10 +103,6 @@
       page.state = 'question';
       show('question');
       element('yes').focus();
-    },
-    onExit: (status) => {
-      page.state = 'exited';
-      page.exitStatus = status;
     },
     setFullscreen,
     leftFullscreen: false,

@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
     if (argc == 3 && strcmp(argv[1], "--time") == 0) return drawOfflineFrame(argv[2]);
     if (argc == 2 && strcmp(argv[1], "--bench-frames") == 0) {
         int width = 0, height = 0;
-        pageCanvasSize(&width, &height);
+        pageFitCanvas(&width, &height);  // the size the page gives the canvas
         return runBenchmark(true, width, height);
     }
     return runDemo(argc, argv);

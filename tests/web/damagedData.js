@@ -2,7 +2,8 @@
 // The page with damaged data, as the desktop program takes it: a picture missing from the package
 // (the presentation plays, drawn without it) and an empty music file (no sound, the silent clock
 // drives the picture). The damage is done to the package's file list that kestrane.js carries, as a
-// broken or hand-edited upload would.
+// broken or hand-edited upload would. And a browser without WebGL 2: one clear message, no blank
+// page.
 'use strict';
 const fs = require('fs');
 const path = require('path');
@@ -65,6 +66,23 @@ function clockAdvanced(result) {
     'empty music: the silent clock');
   h.check(clockAdvanced(emptyMusic), 'empty music: the silent clock drives the picture');
   h.check(emptyMusic.errors.length === 0, `empty music: no console errors ${emptyMusic.errors.join('; ')}`);
+
+  // WebGL 2 turned off (ES 3 contexts refused): the page says so and loads nothing more.
+  const server = await h.serve(folder);
+  const browser = await h.launch(800, 600, { args: ['--disable-es3-apis'] });
+  try {
+    const tab = await h.open(browser, server);
+    await h.waitForState(tab, 'no-webgl2', 10000);
+    const message = await tab.evaluate(() => ({
+      shown: !document.getElementById('message').classList.contains('hidden'),
+      text: document.getElementById('messageText').textContent,
+      program: !!document.querySelector('script[src="kestrane.js"]'),
+    }));
+    h.check(message.shown && /WebGL 2/.test(message.text) && !message.program,
+      `no WebGL 2: the message, and no program loaded (${JSON.stringify(message)})`);
+  } finally {
+    await h.close(browser, server);
+  }
 })().catch((error) => {
   h.fail(String(error.stack || error));
 });

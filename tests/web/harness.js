@@ -60,9 +60,10 @@ function pageFolder() {
   return folder;
 }
 
-// protocolTimeout: how long one call into the page may take (a benchmark blocks the page for
-// minutes).
-async function launch(width = 800, height = 600, protocolTimeout = 180000) {
+// options.protocolTimeout: how long one call into the page may take (a benchmark blocks the page
+// for minutes); options.args: more Chromium flags.
+async function launch(width = 800, height = 600, options = {}) {
+  const protocolTimeout = options.protocolTimeout || 180000;
   let puppeteer;
   try {
     puppeteer = require('puppeteer-core');
@@ -73,7 +74,7 @@ async function launch(width = 800, height = 600, protocolTimeout = 180000) {
   const args = ['--headless=new', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
     '--autoplay-policy=no-user-gesture-required', '--no-first-run', '--disable-background-networking',
     '--disable-component-update', '--disable-sync', '--disable-quic', `--user-data-dir=${profile}`,
-    `--window-size=${width},${height}`];
+    `--window-size=${width},${height}`, ...(options.args || [])];
   if (process.getuid && process.getuid() === 0) args.push('--no-sandbox');
   const browser = await puppeteer.launch({ executablePath: chromiumPath, args, headless: true, protocolTimeout,
     defaultViewport: { width, height, deviceScaleFactor: 1 } });
