@@ -67,9 +67,9 @@ function clockAdvanced(result) {
   h.check(clockAdvanced(emptyMusic), 'empty music: the silent clock drives the picture');
   h.check(emptyMusic.errors.length === 0, `empty music: no console errors ${emptyMusic.errors.join('; ')}`);
 
-  // WebGL 2 turned off (ES 3 contexts refused): the page says so and loads nothing more.
+  // WebGL 2 turned off: the page says so and loads nothing more.
   const server = await h.serve(folder);
-  const browser = await h.launch(800, 600, { args: ['--disable-es3-apis'] });
+  const browser = await h.launch(800, 600, { args: ['--disable-webgl2'] });
   try {
     const tab = await h.open(browser, server);
     await h.waitForState(tab, 'no-webgl2', 10000);
