@@ -3,6 +3,8 @@
 // window with its GL context.
 #pragma once
 
+#include "platform/platform.h"
+
 extern bool isFullscreen;   // whether the current window runs full screen (true at load)
 extern bool isActive;       // false while the window is minimised
 extern bool KeyState[256];  // one flag per virtual-key code, true while the key is down
@@ -17,9 +19,13 @@ const char* const kReopenedWindowTitle = "Tove";
 
 // How the program starts, from its command line.
 enum StartMode { START_ASK, START_FULLSCREEN, START_WINDOW, START_EXIT };
-// Reads the arguments: no argument asks the start question, --fullscreen and --window skip it,
-// --help and --version print and give START_EXIT with exit code 0; anything else prints the usage
-// on standard error and gives START_EXIT with exit code 2.
+// How frames wait for the display (--vsync; adaptive unless asked otherwise). The offline renderer
+// sets it off: it never waits for a display.
+extern VsyncMode vsyncMode;
+// Reads the arguments: --fullscreen or --window skips the start question (without either it is
+// asked), --vsync on|off|adaptive sets vsyncMode, in any order and each at most once; --help and
+// --version alone print and give START_EXIT with exit code 0; anything else prints the usage on
+// standard error and gives START_EXIT with exit code 2.
 StartMode readCommandLine(int argc, char** argv, int* exitCode);
 
 // The whole program: the command line, the start question, the window, the loop. Returns the exit

@@ -112,6 +112,12 @@ bool openDisplayWindow(const char* title, int width, int height, int bits, bool 
     contextHeld = true;
     if (!platformMakeCurrent()) return failOpening("Can't Activate The GL Rendering Context.");
     traceLine("drawing through %s on %s (%s)", glLayerPathName, glString(GL_VERSION), glString(GL_RENDERER));
+    const int granted = platformSetVsync(vsyncMode);
+    static const char* const asked[] = {"adaptive", "on", "off"};
+    traceLine("vsync %s asked, swap interval %d granted (%s)", asked[vsyncMode], granted,
+              granted < 0   ? "adaptive"
+              : granted > 0 ? "on"
+                            : "off");
     saveFreshContextState();
     return showAndStart(width, height);
 }

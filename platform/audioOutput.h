@@ -19,7 +19,8 @@ struct AudioOutput {
     // new segment as soon as possible.
     void (*restart)();
     // Main thread, before each position read: observe what is heard (streamHeard) and notice a
-    // lost or returning output.
+    // lost or returning output. now: the time of the call; an output that first waits for its own
+    // lock reads the time again once it holds it.
     void (*poll)(double now);
     bool (*probe)(AudioClockProbe* probe);  // device side of the clock; false where there is none
 };

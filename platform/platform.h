@@ -118,7 +118,14 @@ void platformShowWindow();  // show, raise and focus
 void platformSwapBuffers();
 void platformDisableScreenSaver();
 bool platformWindowClientSize(int* width, int* height);  // drawable size in real pixels
-void* platformGetProcAddress(const char* name);          // GL entry point lookup; null when absent
+// Vertical sync of the current context: adaptive (a late frame is shown at once, a torn frame,
+// rather than a whole refresh later), on, or off.
+enum VsyncMode { VSYNC_ADAPTIVE, VSYNC_ON, VSYNC_OFF };
+// Asks for mode; adaptive falls back to on where the driver has no adaptive mode, and whatever the
+// driver then gives is kept. Returns the swap interval granted: -1 adaptive, 1 on, 0 off. A
+// browser page is paced by its animation frames whatever is asked: 1.
+int platformSetVsync(VsyncMode mode);
+void* platformGetProcAddress(const char* name);  // GL entry point lookup; null when absent
 // A number that changes whenever a GL context is made: GL objects and state belong to one context.
 int platformGlContextSerial();
 // A function run just before every swap of the buffers (the GL layer draws what it has batched).

@@ -303,8 +303,11 @@ void observeLocked(double now) {
     }
 }
 
-void pollPulse(double now) {
+void pollPulse(double) {
     pa_threaded_mainloop_lock(loop);
+    // The time is read once the lock is held: the report is taken now, and a wait for libpulse's
+    // thread before it must not make the report look older (the clock would run ahead).
+    const double now = platformSeconds();
     if (ready) {
         observeLocked(now);
     } else if (failed && now - lastAttempt >= kRetrySeconds) {

@@ -258,6 +258,16 @@ void platformSwapBuffers() {
 
 void platformDisableScreenSaver() { SDL_DisableScreenSaver(); }
 
+int platformSetVsync(VsyncMode mode) {
+#ifdef __EMSCRIPTEN__
+    (void)mode;
+    return 1;  // SDL would move the page's loop off requestAnimationFrame for any other interval
+#endif
+    const int asked = mode == VSYNC_ADAPTIVE ? -1 : mode == VSYNC_ON ? 1 : 0;
+    if (SDL_GL_SetSwapInterval(asked) != 0 && asked == -1) SDL_GL_SetSwapInterval(1);
+    return SDL_GL_GetSwapInterval();
+}
+
 bool platformWindowClientSize(int* width, int* height) {
     if (!window) return false;
 #ifdef __EMSCRIPTEN__

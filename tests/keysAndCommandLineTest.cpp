@@ -104,6 +104,15 @@ TEST(CommandLine, NoArgumentAsksAndTheModeOptionsSkipTheQuestion) {
     EXPECT_EQ(code, 0);
     EXPECT_EQ(modeFor({"kestrane", "--fullscreen"}, &code), START_FULLSCREEN);
     EXPECT_EQ(modeFor({"kestrane", "--window"}, &code), START_WINDOW);
+    EXPECT_EQ(vsyncMode, VSYNC_ADAPTIVE);  // the default
+    // --vsync in either place, with or without a start mode.
+    EXPECT_EQ(modeFor({"kestrane", "--window", "--vsync", "off"}, &code), START_WINDOW);
+    EXPECT_EQ(vsyncMode, VSYNC_OFF);
+    EXPECT_EQ(modeFor({"kestrane", "--vsync", "on", "--fullscreen"}, &code), START_FULLSCREEN);
+    EXPECT_EQ(vsyncMode, VSYNC_ON);
+    EXPECT_EQ(modeFor({"kestrane", "--vsync", "adaptive"}, &code), START_ASK);
+    EXPECT_EQ(vsyncMode, VSYNC_ADAPTIVE);
+    EXPECT_EQ(code, 0);
 }
 
 TEST(CommandLine, HelpAndVersionPrintOnStandardOutputAndExitZero) {
@@ -123,7 +132,11 @@ TEST(CommandLine, AnythingElsePrintsTheUsageOnStandardErrorAndExitsTwo) {
     for (auto args :
          {std::vector<const char*>{"kestrane", "--fullscreen", "--window"},
           std::vector<const char*>{"kestrane", "-f"}, std::vector<const char*>{"kestrane", "--Window"},
-          std::vector<const char*>{"kestrane", ""}}) {
+          std::vector<const char*>{"kestrane", ""}, std::vector<const char*>{"kestrane", "--vsync"},
+          std::vector<const char*>{"kestrane", "--vsync", "sometimes"},
+          std::vector<const char*>{"kestrane", "--vsync", "on", "--vsync", "off"},
+          std::vector<const char*>{"kestrane", "--window", "--help"},
+          std::vector<const char*>{"kestrane", "--vsync", "--window"}}) {
         std::vector<char*> argv;
         for (const char* a : args) argv.push_back(const_cast<char*>(a));
         int code = -1;

@@ -66,6 +66,7 @@ bool openOfflineDemo(int width, int height) {
     useOffscreenVideo();
     audioSetOffline(true);
     isFullscreen = false;
+    vsyncMode = VSYNC_OFF;  // frames are read back, never shown: no display to wait for
     if (!openDisplayWindow(kWindowTitle, width, height, 32, false)) {
         fprintf(stderr, "kestrane-render: cannot open an offscreen GL window\n");
         return false;

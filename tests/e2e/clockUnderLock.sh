@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# The music clock does not run ahead when the main thread waits for the sound server's lock
+# (tests/e2e/clockUnderLock.cpp), on a private PulseAudio and on PipeWire's PulseAudio service.
+source "$(dirname "$0")/common.bash"
+music=$source_dir/data/music/ivo_marenk_-_kestrane.mp3
+[ -f "$music" ] || skip "no music file (scripts/setup generates it)"
+for server in pulseaudio pipewire; do
+  start_sound_server "$server"
+  out=$("$build/tests/e2e-clock-under-lock" "$music" 2>&1)
+  rc=$?
+  echo "$server: $out"
+  [ "$rc" -eq 0 ] || fail "$server: the clock ran ahead while the lock was held (exit $rc)"
+  stop_sound_server
+done
+echo "PASS"
