@@ -27,7 +27,7 @@ bool outputPaused = false;
 
 // The context at the music's rate, made before SDL opens its device (SDL takes a context that is
 // already there): no resampling, so every callback is exactly one buffer of the graph. A browser
-// that refuses the rate gets its own, which SDL then converts to.
+// that refuses the rate gets a context at its own.
 void makeContext(int rate) {
     EM_ASM(
         {
@@ -92,6 +92,15 @@ void audioCallback(void*, Uint8* buffer, int bytes) {
 
 bool openWeb(int rate) {
     makeContext(rate);
+    // At another rate SDL would convert, several callbacks to a buffer of the graph, and the
+    // buffers' playback times would no longer say when each callback's frames are heard.
+    const int contextRate = EM_ASM_INT({ return Module['SDL2'].audioContext.sampleRate; });
+    if (contextRate != rate) {
+        fprintf(stderr,
+                "kestrane: the browser's audio runs at %d Hz, not the music's %d Hz; playing without sound\n",
+                contextRate, rate);
+        return false;
+    }
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     SDL_AudioSpec want = {}, have = {};
     want.freq = rate;
