@@ -23,8 +23,7 @@ async function playFor(folder, overrides, seconds) {
   const server = await h.serve(folder, overrides);
   const browser = await h.launch(800, 600);
   try {
-    const tab = await h.open(browser, server, '?trace=1');
-    await h.waitForState(tab, 'question', 60000);
+    const tab = await h.openAtQuestion(browser, server);
     await tab.click('#no');
     await h.sleep(seconds * 1000);
     return {

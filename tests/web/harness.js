@@ -103,6 +103,13 @@ async function open(browser, server, query = '') {
   return tab;
 }
 
+// A tab on the page with the program's trace on, waiting at the start question.
+async function openAtQuestion(browser, server) {
+  const tab = await open(browser, server, '?trace=1');
+  await waitForState(tab, 'question', 60000);
+  return tab;
+}
+
 async function waitForState(tab, state, timeout = 30000) {
   await tab.waitForFunction((s) => window.kestranePage && window.kestranePage.state === s, { timeout }, state);
 }
@@ -126,4 +133,4 @@ async function key(tab, name) {
 
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
-module.exports = { skip, fail, check, serve, pageFolder, launch, close, open, waitForState, lines, key, sleep, SKIP };
+module.exports = { skip, fail, check, serve, pageFolder, launch, close, open, openAtQuestion, waitForState, lines, key, sleep, SKIP };

@@ -22,8 +22,7 @@ async function fullscreen(tab) {
   const server = await h.serve(h.pageFolder());
   const browser = await h.launch(800, 600);
   try {
-    const tab = await h.open(browser, server, '?trace=1');
-    await h.waitForState(tab, 'question', 60000);
+    const tab = await h.openAtQuestion(browser, server);
     const question = await tab.evaluate(() => ({
       text: document.getElementById('questionText').textContent,
       caption: document.querySelector('#question .caption').textContent,

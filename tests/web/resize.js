@@ -42,8 +42,7 @@ async function fitAt(tab, width, height, ratio) {
   const server = await h.serve(h.pageFolder());
   const browser = await h.launch(800, 600);
   try {
-    const tab = await h.open(browser, server, '?trace=1');
-    await h.waitForState(tab, 'question', 60000);
+    const tab = await h.openAtQuestion(browser, server);
     await tab.click('#no');
     await h.sleep(4000);  // the water sphere over the intro pictures: bright in the middle
 
