@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "platform/audioOutput.h"
 #include "platform/trace.h"
@@ -42,7 +43,12 @@ bool indexKnown = false;  // writeFrame is where the next write lands
 long long writeFrame = 0;
 bool writtenSinceFlush = false;
 int flushesInFlight = 0;
+// The server's name, written on libpulse's thread when it answers (under descriptionLock, which is
+// taken with no other lock held), possibly after opening stopped waiting for it; the main thread
+// reads a copy of its own.
+std::mutex descriptionLock;
 char description[256] = "";
+char describedCopy[256] = "";
 pa_usec_t lastReport = 0;  // timestamp of the report observed last
 bool reportInFlight = false;
 
@@ -135,6 +141,7 @@ void onMoved(pa_stream* s, void*) {
 
 void onServerInfo(pa_context*, const pa_server_info* info, void*) {
     if (info) {
+        std::lock_guard<std::mutex> guard(descriptionLock);
         snprintf(description, sizeof description,
                  "the %s %s server's stream through libpulse, heard as the server's timing says",
                  info->server_name, info->server_version);
@@ -216,12 +223,20 @@ void connectLocked() {
 
 void closePulse();
 
+bool named() {
+    std::lock_guard<std::mutex> guard(descriptionLock);
+    return description[0] != 0;
+}
+
 bool openPulse(int rate) {
     spec.format = PA_SAMPLE_S16LE;
     spec.rate = uint32_t(rate);
     spec.channels = 2;
     lostOnce = false;
-    description[0] = 0;
+    {
+        std::lock_guard<std::mutex> guard(descriptionLock);
+        description[0] = 0;
+    }
     loop = pa_threaded_mainloop_new();
     if (!loop || pa_threaded_mainloop_start(loop) < 0) {
         if (loop) pa_threaded_mainloop_free(loop);
@@ -233,7 +248,7 @@ bool openPulse(int rate) {
     connectLocked();
     // Wait for a playing stream (and the server's name) or a failure; a server that does not
     // answer within the time is taken as none.
-    for (int waited = 0; !failed && !(ready && description[0]) && waited < kOpenTimeoutMs; waited += 5) {
+    for (int waited = 0; !failed && !(ready && named()) && waited < kOpenTimeoutMs; waited += 5) {
         pa_threaded_mainloop_unlock(loop);
         usleep(5000);
         pa_threaded_mainloop_lock(loop);
@@ -254,7 +269,16 @@ void closePulse() {
     loop = nullptr;
 }
 
-const char* describePulse() { return description; }
+// Main thread. Not the main loop's lock: the caller may hold the stream's, which libpulse's thread
+// takes inside it.
+const char* describePulse() {
+    std::lock_guard<std::mutex> guard(descriptionLock);
+    const char* unnamed =
+        "a PulseAudio-protocol server's stream through libpulse (the server did not give its name in time), "
+        "heard as the server's timing says";
+    snprintf(describedCopy, sizeof describedCopy, "%s", description[0] ? description : unnamed);
+    return describedCopy;
+}
 
 void lockPulse() { pa_threaded_mainloop_lock(loop); }
 void unlockPulse() { pa_threaded_mainloop_unlock(loop); }
