@@ -52,6 +52,30 @@ void onStopSignal(int) {
 
 // How long the main thread has to end on its own once a stop was asked for.
 const long kGraceMs = 500;
+// How long what is buffered for standard output and error may take to be written at the end.
+const int kFlushMs = 100;
+
+std::atomic<bool> streamsFlushed{false};
+
+void* flushStreams(void*) {
+    fflush(stdout);
+    fflush(stderr);
+    streamsFlushed.store(true);
+    return nullptr;
+}
+
+// Ends the process with exit code 0 after writing what is buffered for standard output and error,
+// unless that waits: a stream whose pipe nobody reads, or whose lock a thread blocked on such a
+// pipe holds, would keep a flush (and the process) there for good. The flush gets a thread of its
+// own and a short while; _exit takes it down with the rest.
+void endProcess() {
+    pthread_t flusher;
+    if (pthread_create(&flusher, nullptr, flushStreams, nullptr) == 0) {
+        const timespec step = {0, 1000000L};
+        for (int waited = 0; waited < kFlushMs && !streamsFlushed.load(); ++waited) nanosleep(&step, nullptr);
+    }
+    _exit(0);
+}
 
 void* watchForStop(void*) {
     char byte = 0;
@@ -72,9 +96,8 @@ void* watchForStop(void*) {
     stopRequested.store(true);
     const timespec grace = {kGraceMs / 1000, (kGraceMs % 1000) * 1000000L};
     nanosleep(&grace, nullptr);
-    fflush(stdout);
-    fflush(stderr);
-    _exit(0);
+    endProcess();
+    return nullptr;
 }
 
 bool startWatcher() {

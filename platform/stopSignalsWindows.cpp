@@ -26,11 +26,22 @@ HANDLE watcher = nullptr;    // main thread only
 // How long the main thread has to end on its own once a stop was asked for.
 const DWORD kGraceMs = 500;
 
-// Ends the process at once with exit code 0, like _exit: no atexit handlers, no DLL detach (which
-// could wait on a driver thread).
-void endNow() {
+// How long what is buffered for standard output and error may take to be written at the end.
+const DWORD kFlushMs = 100;
+
+DWORD WINAPI flushStreams(void*) {
     fflush(stdout);
     fflush(stderr);
+    return 0;
+}
+
+// Ends the process at once with exit code 0, like _exit: no atexit handlers, no DLL detach (which
+// could wait on a driver thread). What is buffered for standard output and error is written first
+// unless that waits (a pipe nobody reads, or a stream held by a thread blocked on one): the flush
+// runs on a thread of its own for a short while at most.
+void endNow() {
+    HANDLE flusher = CreateThread(nullptr, 0, flushStreams, nullptr, 0, nullptr);
+    if (flusher) WaitForSingleObject(flusher, kFlushMs);
     TerminateProcess(GetCurrentProcess(), 0);
 }
 

@@ -1,7 +1,8 @@
 // stopSignalsTest.cpp
 // The stop protocol in a forked process of its own per case (its handlers end processes): the wake
 // pipe stays out of programs the demo starts, a box's child outlives no parent, a failed pipe hands
-// stops back to the handler, and a box is shown with the watcher down and a stop ending all.
+// stops back to the handler, a box is shown with the watcher down and a stop ending all, and a stop
+// ends the process even while standard error is a full pipe that nobody reads.
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -162,6 +163,35 @@ TEST(StopSignals, AfterAStopNoBoxIsShownAndTheWatcherEndsTheProcess) {
                   if (stopProtocolBeforeBox(&paused) || paused) return 3;
                   sleepMs(3000);
                   return 4;
+              }),
+              0);
+}
+
+// Standard error is a pipe nobody reads, full, and the main thread is blocked writing to it (and
+// holds the stream's lock meanwhile): the stop still ends the process within the grace and a bit.
+TEST(StopSignals, AStopEndsTheProcessWhileStandardErrorIsBlocked) {
+    EXPECT_EQ(exitCodeOf([] {
+                  int unread[2];
+                  if (pipe(unread) != 0 || dup2(unread[1], 2) < 0) return 2;
+                  const int flags = fcntl(2, F_GETFL);
+                  fcntl(2, F_SETFL, flags | O_NONBLOCK);
+                  char block[4096] = {};
+                  while (write(2, block, sizeof block) > 0) {
+                  }
+                  fcntl(2, F_SETFL, flags);
+                  platformWatchStopSignals();
+                  platformStartStopWatcher();
+                  pthread_t stopper;
+                  pthread_create(
+                      &stopper, nullptr,
+                      [](void*) -> void* {
+                          sleepMs(200);
+                          kill(getpid(), SIGTERM);
+                          return nullptr;
+                      },
+                      nullptr);
+                  fputs("a line that waits for room in the pipe\n", stderr);  // blocks for good
+                  return 3;
               }),
               0);
 }
