@@ -128,9 +128,8 @@ bool switchDisplayWindow(const char* title, int width, int height, int bits, boo
     platformShowCursor(!isFullscreen);
     if (!isFullscreen) fitWindowToScreen(&width, &height);
     if (!makeWindow(platformSwitchWindow, title, width, height)) return false;
-    // What a new context would not hold: the earlier start-up's textures (the shader library keeps
-    // its programs, as it does across re-created windows) and the state the scenes left.
-    releaseTextures();
+    // The kept context still holds the pictures and the blur program, which the start-up keeps;
+    // what a new context would not hold goes: the screen texture and the state the scenes left.
     glDeleteTextures(1, &screenTexture);
     restoreFreshContextState();
     return showAndStart(width, height);
@@ -140,6 +139,7 @@ void closeDisplayWindow() {
     if (isFullscreen) platformShowCursor(true);  // no display mode was changed: nothing to restore
     if (contextHeld) {
         shaderLibrary.releaseContextObjects();
+        forgetTextures();
         if (!platformReleaseCurrent()) {
             platformMessageBox("Release Of DC And RC Failed.", "SHUTDOWN ERROR", MB_OK | MB_ICONINFORMATION);
         }

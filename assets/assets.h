@@ -71,9 +71,11 @@ extern int musicChannel;  // -1 until the music has been started once
 // The start-up sequence in the current GL context. makeScreenTexture (the director's
 // createScreenTexture) runs after the GL state and tables are made, just before the music starts.
 bool initDemo(void (*makeScreenTexture)());
+// Loads the catalogue's pictures, unless the current GL context still holds those it loaded last
+// (a kept context running the start-up again): they are kept, not decoded again.
 void loadTextures();
-// Deletes the catalogue's textures (a kept GL context is about to run the start-up again).
-void releaseTextures();
+// The GL context that holds the pictures goes away: the next start-up loads them anew.
+void forgetTextures();
 void makeScatterPoints();
 void makeScatterDirections();
 // The draw of the never-seeded standard generator (state starts at 1), used by the tables.

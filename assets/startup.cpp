@@ -2,7 +2,8 @@
 // The start-up sequence that every opening of the display window runs inside its new GL context:
 // assets first, then the fixed GL state, the random tables, the quadric, the screen texture (made
 // by the director's function that the caller passes), and the music last, so that playback begins
-// only when everything is loaded.
+// only when everything is loaded. A kept context (F1 on Wayland) runs it again: the pictures and
+// the blur program it still holds are kept, not made a second time.
 #include "glLayer/glLayer.h"
 
 #include "assets/assets.h"
@@ -47,8 +48,11 @@ bool initDemo(void (*makeScreenTexture)()) {
     loadTextures();
     readObjModel(demoModel, dataFile("data/3d/deformed2.obj").c_str());
     const std::string shaders = glLayerShaderFolder;
-    blurProgram = shaderLibrary.loadProgramPair(dataFile((shaders + "default.vert").c_str()).c_str(),
-                                                dataFile((shaders + "blur.frag").c_str()).c_str());
+    // A program of a context that went away was unlinked by the library (releaseContextObjects).
+    if (!blurProgram || !blurProgram->linked) {
+        blurProgram = shaderLibrary.loadProgramPair(dataFile((shaders + "default.vert").c_str()).c_str(),
+                                                    dataFile((shaders + "blur.frag").c_str()).c_str());
+    }
     glDisable(GL_TEXTURE_2D);
     glShadeModel(GL_SMOOTH);
     glClearDepth(1.0);

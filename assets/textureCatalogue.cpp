@@ -1,7 +1,8 @@
 // textureCatalogue.cpp
-// Loads every picture the demo shows, once per start-up, into named texture slots: 53 loads in a
+// Loads every picture the demo shows, once per GL context, into named texture slots: 53 loads in a
 // fixed order (the scene slots, the font, then each layer picture before its mask). A file that is
-// missing or cannot be decoded leaves 0 in its slot, silently, and the other loads go on.
+// missing or cannot be decoded leaves 0 in its slot, silently, and the other loads go on. A kept
+// context keeps its pictures: nothing draws into them, so they are what a new load would give.
 #include "glLayer/glLayer.h"
 
 #include "assets/assets.h"
@@ -74,6 +75,7 @@ const char* const textureFiles[TEXTURE_LOAD_COUNT] = {
 namespace {
 // The one record every load fills; nothing reads it.
 pngInfo loadInfo;
+bool texturesHeld = false;  // the current context holds the slots' textures
 
 unsigned int loadPicture(int load) {
     return pngBind(dataFile(textureFiles[load]).c_str(), PNG_BUILDMIPMAPS, PNG_ALPHA, &loadInfo, GL_REPEAT,
@@ -81,14 +83,11 @@ unsigned int loadPicture(int load) {
 }
 }  // namespace
 
-void releaseTextures() {
-    glDeleteTextures(SCENE_TEXTURE_COUNT, sceneTextures);
-    glDeleteTextures(1, &texFont);
-    glDeleteTextures(LAYER_COUNT, layerTextures);
-    glDeleteTextures(LAYER_COUNT, layerMasks);
-}
+void forgetTextures() { texturesHeld = false; }
 
 void loadTextures() {
+    if (texturesHeld) return;
+    texturesHeld = true;
     int load = 0;
     for (unsigned int& slot : sceneTextures) slot = loadPicture(load++);
     texFont = loadPicture(load++);

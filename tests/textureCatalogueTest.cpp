@@ -83,6 +83,7 @@ class TextureFolder : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(openTestGlContext());
+        forgetTextures();  // the context's pictures are not this folder's: load them anew
         char pattern[] = "/tmp/kestraneTexturesXXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         folder = pattern;
@@ -97,6 +98,7 @@ protected:
         fs::current_path(folder);
     }
     void TearDown() override {
+        forgetTextures();  // nor are these marked pictures what later start-ups must keep
         if (!previous.empty()) fs::current_path(previous);
         std::error_code ignored;
         fs::remove_all(folder, ignored);
