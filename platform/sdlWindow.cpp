@@ -53,19 +53,12 @@ int platformMessageBox(const char* text, const char* caption, unsigned style) {
 #endif
     SDL_MessageBoxButtonData buttons[2];
     int count = 0;
-    // In a Wayland session SDL's box is zenity's, which lists the buttons in the order given,
-    // presses the first on Return and answers nothing on Escape.
-    const char* wayland = getenv("WAYLAND_DISPLAY");
-    const bool throughZenity = wayland && *wayland;
+    // Whichever box SDL shows (zenity's, where it tries zenity first, or its own X11 box), the
+    // buttons read Yes then No from the left, Yes is the Return default and No the Escape one.
     const bool yesNo = (style & 0xF) == MB_YESNO;
-    if (yesNo && throughZenity) {
+    if (yesNo) {
         buttons[0] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, IDYES, "Yes"};
         buttons[1] = {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, IDNO, "No"};
-        count = 2;
-    } else if (yesNo) {
-        // SDL lists buttons right to left on X11; Yes is the Return default, No the Escape one.
-        buttons[0] = {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, IDNO, "No"};
-        buttons[1] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, IDYES, "Yes"};
         count = 2;
     } else {
         buttons[0] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, IDOK,
@@ -73,7 +66,7 @@ int platformMessageBox(const char* text, const char* caption, unsigned style) {
         count = 1;
     }
     SDL_MessageBoxData data = {};
-    data.flags = boxFlags(style);
+    data.flags = boxFlags(style) | SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT;  // zenity lists them so anyway
     data.window = nullptr;
     data.title = caption;
     data.message = text;
@@ -85,8 +78,9 @@ int platformMessageBox(const char* text, const char* caption, unsigned style) {
     bool shown = SDL_ShowMessageBox(&data, &answer) == 0;
     stopProtocolAfterBox(paused);
     if (platformStopRequested()) return 0;
-    // zenity closed by Escape (or its close button) answers nothing: the Escape-key default.
-    if (shown && answer < 0 && throughZenity) answer = yesNo ? IDNO : IDOK;
+    // A box closed without a button (zenity's Escape, a window manager's close) answers nothing:
+    // the Escape-key default.
+    if (shown && answer < 0) answer = yesNo ? IDNO : IDOK;
     if (!shown || answer < 0) {
         fprintf(stderr, "%s: %s\n", caption, text);
         return shown ? 0 : BOX_NOT_SHOWN;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The command line: --fullscreen and --window start without the question, in that mode; --help
 # and --version print and exit 0; anything else prints the usage on standard error and exits 2
-# without opening a window.
+# without opening a window. The start question's box reads Yes then No from the left, whether or not
+# the session looks like Wayland's, and a box closed without a button answers No.
 source "$(dirname "$0")/common.bash"
 xvfb_screen=1024x768x24  # larger than the window, so that full screen and windowed differ
 start_x
@@ -57,5 +58,32 @@ for mode in --window --fullscreen; do
   hold_key "$win" Escape
   expect_exit_zero 20
   release_key Escape
+done
+# SDL's own X11 box (no zenity on PATH), in a plain X session and in one that names a Wayland
+# display with no compositor behind it: the left button starts full screen, the right one a window.
+mkdir -p "$work/empty"
+ln -sf "$(command -v env)" "$work/empty/env"
+for session in x11 wayland-named; do
+  for side in left right; do
+    if [ "$session" = x11 ]; then
+      PATH=$work/empty start_demo "$source_dir"
+    else
+      WAYLAND_DISPLAY=kestrane-no-compositor PATH=$work/empty start_demo "$source_dir"
+    fi
+    box=$(wait_window "Start FullScreen?") || fail "$session: the start question was not shown"
+    sleep 0.5
+    read -r bx by bw bh < <(xwininfo -id "$box" |
+      awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4} /Width:/ {w=$2} /Height:/ {h=$2}
+           END {print x, y, w, h}')
+    [ "$side" = left ] && x=$(( bx + bw * 35 / 100 )) || x=$(( bx + bw * 65 / 100 ))
+    xdotool mousemove "$x" $(( by + bh * 72 / 100 )) click 1
+    win=$(wait_window "Vel - Kestrane") || fail "$session: no window after the $side button"
+    sleep 1
+    size=$(client_size "$win")
+    want=$([ "$side" = left ] && echo 1024x768 || echo 800x600)
+    [ "$size" = "$want" ] || fail "$session: the $side button gave $size, expected $want"
+    kill -TERM "$demo_pid"
+    expect_exit_zero 20
+  done
 done
 echo "PASS"
