@@ -118,6 +118,7 @@ bool openDisplayWindow(const char* title, int width, int height, int bits, bool 
               granted < 0   ? "adaptive"
               : granted > 0 ? "on"
                             : "off");
+    musicSetDisplayPaced(granted != 0);
     saveFreshContextState();
     return showAndStart(width, height);
 }

@@ -19,10 +19,12 @@ namespace {
 // standard error, so is each seek key applied (with the time it started from), each window
 // re-creation and, four times a second, the music clock; the end of the loop says where the
 // presentation stood (for long test runs).
-// KESTRANE_TRACE=frames adds a line per frame: when it read the music time, the time, and when it
-// was presented (the picture's own lag behind the clock is the difference).
+// KESTRANE_TRACE=frames adds a line per frame: the moment its music time stands for (its predicted
+// presentation), the time, when it was presented (the prediction's miss is the difference) and
+// when it read the clock.
 long tracedFrames = 0;
-double frameReadWall = 0.0;  // when the last frame read DemoTime, on platformSeconds' scale
+double frameWall = 0.0;  // the moment the last frame's DemoTime stands for, on platformSeconds' scale
+double presentedWall = 0.0;
 
 // Checks the frame for GL errors and, four times a second of wall time, says where the music clock
 // stands against the wall clock (tests compare the two across a lost sound server).
@@ -33,7 +35,8 @@ void traceFrame() {
     static double nextClockLine = 0.0;
     const double now = platformSeconds();
     if (traceLevel() == TRACE_FRAMES) {
-        traceLine("frame at wall %.4f s music %.3f s presented at wall %.4f s", frameReadWall, DemoTime, now);
+        traceLine("frame at wall %.4f s music %.3f s presented at wall %.4f s read at wall %.4f s", frameWall,
+                  DemoTime, presentedWall, musicFrameReadWall());
     }
     if (now >= nextClockLine) {
         // The two clocks read together: a read that was held up (over 2 ms between the wall
@@ -72,7 +75,7 @@ void applySeekKeys(float demoTime) {
     if (back) seekMusicMs(int(demoTime * 1000.0 - 1000.0));
     if (forward || back) {
         traceLine("seek%s%s at wall %.3f s (frame at wall %.3f s) from %.3f s", forward ? " M" : "",
-                  back ? " N" : "", platformSeconds(), frameReadWall, demoTime);
+                  back ? " N" : "", platformSeconds(), frameWall, demoTime);
     }
 }
 
@@ -94,8 +97,10 @@ bool runLoopTurn() {
         done = true;
     } else {
         platformSwapBuffers();
+        presentedWall = platformSeconds();
+        if (drawn) musicFramePresented(presentedWall);
     }
-    if (tracing()) frameReadWall = drawn ? musicReadWall() : platformSeconds();
+    if (tracing()) frameWall = drawn ? musicFrameShownWall() : platformSeconds();
     if (tracing() && drawn) traceFrame();
     applySeekKeys(DemoTime);
     if (keyCommanded(VK_F1)) {

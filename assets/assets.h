@@ -86,9 +86,19 @@ const char* const kMusicPath = "data/music/ivo_marenk_-_kestrane.mp3";
 
 void startMusic();
 void activateSpectrum();
-int musicTimeMs();  // the stream position in ms
-// When musicTimeMs last read the position, on platformSeconds' scale: the traces pair the two.
-double musicReadWall();
+int musicTimeMs();  // the stream position in ms: what is heard now
+// A frame's music time, in ms: what will be heard when the frame drawn now is presented, predicted
+// from how late the frames before it were presented.
+int musicFrameTimeMs();
+// Whether the window's swaps wait for the display's refresh (vsync granted): frames are then
+// predicted on its grid.
+void musicSetDisplayPaced(bool paced);
+// When the latest musicFrameTimeMs read the clock, and the moment its time stands for (its
+// predicted presentation), on platformSeconds' scale: the traces pair them with the music time.
+double musicFrameReadWall();
+double musicFrameShownWall();
+// The frame that read musicFrameTimeMs last was presented at wall (platformSeconds' scale).
+void musicFramePresented(double wall);
 void seekMusicMs(int ms);
 const float* musicSpectrum();  // 512 values
 

@@ -77,16 +77,23 @@ void startMusic() {
 void activateSpectrum() { audioSetSpectrumActive(true); }
 
 namespace {
-double lastReadWall = 0.0;
+double frameReadWall = 0.0;
+double frameShownWall = 0.0;
+bool displayPaced = false;
+}  // namespace
+
+int musicTimeMs() { return audioStreamGetTime(musicStream); }
+
+void musicSetDisplayPaced(bool paced) { displayPaced = paced; }
+
+int musicFrameTimeMs() {
+    frameReadWall = platformSeconds();
+    return audioStreamGetFrameTime(musicStream, displayPaced, &frameShownWall);
 }
 
-int musicTimeMs() {
-    const int ms = audioStreamGetTime(musicStream);
-    lastReadWall = platformSeconds();
-    return ms;
-}
-
-double musicReadWall() { return lastReadWall; }
+double musicFrameReadWall() { return frameReadWall; }
+double musicFrameShownWall() { return frameShownWall; }
+void musicFramePresented(double wall) { audioFramePresented(wall); }
 
 void seekMusicMs(int ms) { audioStreamSetTime(musicStream, ms); }
 

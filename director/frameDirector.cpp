@@ -1,7 +1,8 @@
 // frameDirector.cpp
-// One frame: read the music clock, draw the scheduled scene into the square region (512x512 in an
-// 800x600 picture), pass it through the blur program over the picture, draw the overlays and keep
-// the spectrum for the next frame. The presentation is over on the first frame past 203 s.
+// One frame: read the music time it will be presented at, draw the scheduled scene into the square
+// region (512x512 in an 800x600 picture), pass it through the blur program over the picture, draw
+// the overlays and keep the spectrum for the next frame. The presentation is over on the first
+// frame past 203 s.
 #include "glLayer/glLayer.h"
 
 #include <cstring>
@@ -86,7 +87,7 @@ void drawOverlays(float t) {
 }  // namespace
 
 int renderFrame() {
-    DemoTime = float(musicTimeMs() / 1000.0);
+    DemoTime = float(musicFrameTimeMs() / 1000.0);
     const float t = DemoTime;
     setViewport(pictureRect.region, pictureRect.region);
     glColor3f(1.0f, 1.0f, 1.0f);

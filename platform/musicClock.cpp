@@ -311,3 +311,88 @@ ContextVerdict contextClockRead(ContextClock* clock, bool running, double heardT
     }
     return CONTEXT_WAITING;
 }
+
+// ---------------------------------------------------------------------------------------------
+// Frames predicted for their presentation.
+
+namespace {
+
+// The median of a ring's values (its order does not matter).
+double medianOf(const double* values, int count) {
+    double sorted[kPredictionSamples];
+    for (int i = 0; i < count; ++i) {
+        int j = i;
+        for (; j > 0 && sorted[j - 1] > values[i]; --j) sorted[j] = sorted[j - 1];
+        sorted[j] = values[i];
+    }
+    return count % 2 ? sorted[count / 2] : (sorted[count / 2 - 1] + sorted[count / 2]) / 2;
+}
+
+void keepSample(double* ring, int* count, int* next, double value) {
+    ring[*next] = value;
+    *next = (*next + 1) % kPredictionSamples;
+    if (*count < kPredictionSamples) ++*count;
+}
+
+// A refresh grid is believed between these intervals (250 Hz to 20 Hz); outside them the swaps
+// were not paced by a display.
+const double kShortestRefresh = 0.004;
+const double kLongestRefresh = 0.05;
+// Presentations that vote on the grid's phase.
+const int kGridPresentations = 3;
+// Frames measured before any lead is predicted.
+const int kFirstPredictedFrame = 3;
+
+}  // namespace
+
+void predictionStart(FramePrediction* p) {
+    *p = FramePrediction{};
+    p->lastPresented = -1.0;
+}
+
+void predictionPresented(FramePrediction* p, double readWall, double presentedWall) {
+    keepSample(p->lags, &p->lagCount, &p->lagNext, std::max(0.0, presentedWall - readWall));
+    if (p->lastPresented >= 0.0 && presentedWall > p->lastPresented)
+        keepSample(p->intervals, &p->intervalCount, &p->intervalNext, presentedWall - p->lastPresented);
+    keepSample(p->presentations, &p->presentationCount, &p->presentationNext, presentedWall);
+    p->lastPresented = presentedWall;
+}
+
+double predictionLead(const FramePrediction* p, double readWall, bool vsynced) {
+    if (p->lagCount < kFirstPredictedFrame) return 0.0;
+    double lead = medianOf(p->lags, p->lagCount);
+    if (vsynced && p->intervalCount >= kFirstPredictedFrame && p->lastPresented <= readWall) {
+        const double refresh = medianOf(p->intervals, p->intervalCount);
+        if (refresh >= kShortestRefresh && refresh <= kLongestRefresh) {
+            // The grid's line at the latest presentation, as each of the last few puts it: one
+            // that came late is outvoted, and a compositor whose cycle wanders is followed.
+            double lines[kGridPresentations];
+            const int count = std::min(p->presentationCount, int(kGridPresentations));
+            for (int i = 0; i < count; ++i) {
+                const int at = (p->presentationNext - 1 - i + kPredictionSamples) % kPredictionSamples;
+                lines[i] = p->presentations[at] +
+                           std::round((p->lastPresented - p->presentations[at]) / refresh) * refresh;
+            }
+            const double line = medianOf(lines, count);
+            // The grid line nearest to where the measured lag puts the presentation, at least the
+            // one after the latest presentation.
+            const double ahead = std::max(1.0, std::round((readWall + lead - line) / refresh));
+            lead = line + ahead * refresh - readWall;
+        }
+    }
+    return std::min(std::max(lead, 0.0), kMaxPredictionSeconds);
+}
+
+long long predictionFrame(FramePrediction* p, long long position, bool held, double lead, int rate,
+                          long long endFrame) {
+    const bool seeked = p->shown && position < p->lastPosition;
+    long long frame = position;
+    // Past the music's end there is no sound to meet: the position as it runs on.
+    if (!held && position < endFrame)
+        frame = std::min(position + (long long)std::llround(lead * rate), endFrame);
+    if (p->shown && !seeked) frame = std::max(frame, p->lastShown);
+    p->lastPosition = position;
+    p->lastShown = frame;
+    p->shown = true;
+    return frame;
+}

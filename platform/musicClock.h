@@ -148,3 +148,47 @@ void contextBufferPlaced(ContextClock* clock, long long device, double contextTi
 // On CONTEXT_BACK the buffers are forgotten (the output counts from 0 again).
 ContextVerdict contextClockRead(ContextClock* clock, bool running, double heardTime, double wall,
                                 long long* device);
+
+// ---------------------------------------------------------------------------------------------
+// Each frame drawn for the moment it is seen. A frame reads the clock, is drawn, and is presented
+// some milliseconds later: it should show the music heard then, not at its reading. The lag from
+// reading to presenting is measured on recent frames (their median: a frame held up now and then
+// does not move it). With vsync the presentations fall on the display's refresh grid, whose cycle
+// (the median interval) and phase (the median of where the last three presentations put it) are
+// measured: the presentation is then the grid line nearest to the measured lag, so neither the
+// wake-up's jitter nor a presentation that came late once moves the steps between frames. The lead is
+// bounded, never carries the position past the music's end, and is left out while the clock holds a start or
+// a seek (the picture shows the target until it is heard, and then moves on with no smear). What a
+// frame shows never runs back, but for seeks.
+enum { kPredictionSamples = 15 };
+
+// Never predict further ahead than this, however late the frames are presented.
+const double kMaxPredictionSeconds = 0.05;
+
+struct FramePrediction {
+    double lags[kPredictionSamples];  // reading to presenting, seconds: a ring
+    int lagCount;
+    int lagNext;
+    double intervals[kPredictionSamples];  // between consecutive presentations: a ring
+    int intervalCount;
+    int intervalNext;
+    double presentations[kPredictionSamples];  // the latest presentations: a ring
+    int presentationCount;
+    int presentationNext;
+    double lastPresented;    // the latest presentation (negative: none yet)
+    long long lastPosition;  // the clock's position at the latest frame (seeks move it back)
+    long long lastShown;     // the latest frame's music frame
+    bool shown;              // lastShown and lastPosition hold
+};
+
+void predictionStart(FramePrediction* prediction);
+// A frame that read the clock at readWall was presented at presentedWall (on the clock's scale).
+void predictionPresented(FramePrediction* prediction, double readWall, double presentedWall);
+// Seconds from readWall until the frame drawn now is presented: 0 until three frames were
+// measured, at most kMaxPredictionSeconds. vsynced: presentations wait for the display's refresh.
+double predictionLead(const FramePrediction* prediction, double readWall, bool vsynced);
+// The music frame to draw: position is the clock's at the reading, lead from predictionLead, held
+// whether the clock holds a start or seek target (or is paused), endFrame the music's end: no lead
+// carries a frame past it, and past it none is added.
+long long predictionFrame(FramePrediction* prediction, long long position, bool held, double lead, int rate,
+                          long long endFrame);

@@ -4,6 +4,7 @@
 // PulseAudio-protocol server through libpulse (PulseAudio, or PipeWire's PulseAudio service), then
 // SDL's audio, then none: a silent real-time musicClock. In offline mode the caller sets the time.
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -42,7 +43,9 @@ float spectrum[kSpectrumSize / 2];
 
 MusicStream* current = nullptr;  // the stream on the channel
 MusicClock musicClock = {};
-long long decodedFrame = 0;  // next music frame handed to the output
+FramePrediction prediction = {};  // main thread only
+double predictionRead = -1.0;     // when the latest frame read its time (negative: none in flight)
+long long decodedFrame = 0;       // next music frame handed to the output
 
 // The music plays on from frame: the decoder goes there and the next render places the segment.
 void aimLocked(long long frame) {
@@ -196,6 +199,8 @@ int audioStreamPlay(MusicStream* stream, bool paused) {
         current = stream;
         // A lost output stays lost: the silent musicClock, until the output comes back.
         clockStart(&musicClock, kRate, !output || musicClock.silent, now);
+        predictionStart(&prediction);
+        predictionRead = -1.0;
         aimLocked(0);
         if (paused) clockSetPlaying(&musicClock, false, now);
     }
@@ -232,6 +237,31 @@ int audioStreamGetTime(MusicStream* stream) {
     std::lock_guard<std::mutex> guard(lock);
     if (stream != current) return 0;
     return int(clockPosition(&musicClock, platformSeconds()) * 1000 / kRate);
+}
+
+int audioStreamGetFrameTime(MusicStream* stream, bool vsynced, double* shownWall) {
+    *shownWall = platformSeconds();
+    if (!stream) return 0;
+    if (offline) return audioStreamGetTime(stream);
+    if (output) output->poll(platformSeconds());
+    traceFlushEvents();
+    std::lock_guard<std::mutex> guard(lock);
+    if (stream != current) return 0;
+    const double now = platformSeconds();
+    const long long position = clockPosition(&musicClock, now);
+    const double lead = predictionLead(&prediction, now, vsynced);
+    const bool held = musicClock.holding || !musicClock.playing;
+    const long long end = current->silent ? LLONG_MAX : current->totalFrames;
+    const long long shown = predictionFrame(&prediction, position, held, lead, kRate, end);
+    predictionRead = now;
+    *shownWall = now + double(shown - position) / kRate;
+    return int(shown * 1000 / kRate);
+}
+
+void audioFramePresented(double presentedWall) {
+    if (predictionRead < 0) return;
+    predictionPresented(&prediction, predictionRead, presentedWall);
+    predictionRead = -1.0;
 }
 
 void audioStreamSetTime(MusicStream* stream, int ms) {

@@ -179,7 +179,13 @@ void audioSetOffline(bool offline);  // before audioInit: never open a device, c
 MusicStream* audioStreamOpen(const unsigned char* data, long length);  // null on bad data
 int audioStreamPlay(MusicStream* stream, bool paused);                 // channel number, or -1
 void audioSetPaused(int channel, bool paused);
-int audioStreamGetTime(MusicStream* stream);           // ms heard now; 0 for null
+int audioStreamGetTime(MusicStream* stream);  // ms heard now; 0 for null
+// The ms a frame drawn now shows: what will be heard when it is presented, predicted from how late
+// the frames before it were presented (musicClock.h); *shownWall is that moment on platformSeconds'
+// scale. vsynced: presentations wait for the display's refresh. Offline: the time set, shown now.
+int audioStreamGetFrameTime(MusicStream* stream, bool vsynced, double* shownWall);
+// The frame that read audioStreamGetFrameTime last was presented at presentedWall.
+void audioFramePresented(double presentedWall);
 void audioStreamSetTime(MusicStream* stream, int ms);  // seek; negative clamps to 0
 void audioSetOfflineTimeMs(long long ms);              // offline mode: the position
 void audioSetSpectrumActive(bool active);

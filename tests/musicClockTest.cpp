@@ -417,3 +417,93 @@ TEST_F(ContextClockTest, ASuspendedOrStalledContextIsLostOnceAndComesBackCountin
         contextClockRead(&context, true, start + 0.6, wall0 + 5.3 + kContextStallSeconds + 0.01, &device),
         CONTEXT_LOST);
 }
+
+// Frames predicted for their presentation: a loop that reads the clock, draws for drawSeconds and is
+// presented on a 60 Hz grid (vsync) or as soon as drawn (none).
+class FramePredictionTest : public ::testing::Test {
+protected:
+    FramePrediction prediction;
+    const double refresh = 1.0 / 60;
+    void SetUp() override { predictionStart(&prediction); }
+    // The wake-up after each presentation comes late by up to 1.5 ms, unevenly.
+    static double wakeJitter(int frame) { return 0.0015 * ((frame * 7) % 5) / 4; }
+};
+
+TEST_F(FramePredictionTest, TheLeadIsTheMedianLagOfRecentFramesBoundedAndOnlyOnceMeasured) {
+    EXPECT_EQ(predictionLead(&prediction, 0.0, false), 0.0);
+    predictionPresented(&prediction, 1.000, 1.012);
+    predictionPresented(&prediction, 1.020, 1.031);
+    EXPECT_EQ(predictionLead(&prediction, 1.04, false), 0.0) << "two frames are not yet a measure";
+    predictionPresented(&prediction, 1.040, 1.090);  // one held-up frame
+    EXPECT_NEAR(predictionLead(&prediction, 1.1, false), 0.012, 1e-9);
+    predictionPresented(&prediction, 1.100, 1.1105);
+    EXPECT_NEAR(predictionLead(&prediction, 1.12, false), (0.011 + 0.012) / 2, 1e-9);
+    // The oldest frames leave the window: a lag that changed is followed within it.
+    for (int i = 0; i < kPredictionSamples; ++i)
+        predictionPresented(&prediction, 2.0 + i * 0.1, 2.02 + i * 0.1);
+    EXPECT_NEAR(predictionLead(&prediction, 4.0, false), 0.020, 1e-9);
+    // Never more than the bound, never negative (a presentation stamped before its reading).
+    for (int i = 0; i < kPredictionSamples; ++i)
+        predictionPresented(&prediction, 5.0 + i * 0.2, 5.15 + i * 0.2);
+    EXPECT_EQ(predictionLead(&prediction, 9.0, false), kMaxPredictionSeconds);
+    for (int i = 0; i < kPredictionSamples; ++i) predictionPresented(&prediction, 10.0 + i, 9.99 + i);
+    EXPECT_EQ(predictionLead(&prediction, 30.0, false), 0.0);
+}
+
+TEST_F(FramePredictionTest, WithVsyncFramesLandOnTheRefreshGridSoTheStepsAreEvenWhateverTheWakeUp) {
+    // Read just after each presentation, drawn in 9 ms, presented on the next line of a 60 Hz grid;
+    // every ninth presentation comes 6 ms late (a compositor held up once), the grid goes on.
+    const double grid0 = 0.5;
+    double presented = grid0, previousShown = -1;
+    double worst = 0;
+    for (int frame = 0; frame < 120; ++frame) {
+        const double read = presented + wakeJitter(frame);
+        const long long position = frames(read);  // the clock runs in real time
+        const double lead = predictionLead(&prediction, read, true);
+        const long long shown = predictionFrame(&prediction, position, false, lead, kRate, frames(300));
+        const double line = grid0 + (frame + 1) * refresh;
+        presented = line + (frame % 9 == 4 ? 0.006 : 0.0);
+        predictionPresented(&prediction, read, presented);
+        if (frame >= 5) {
+            // Each frame shows the music heard at its own grid line, to the frame.
+            EXPECT_NEAR(ms(shown), line * 1000, 0.05) << "frame " << frame;
+            worst = std::max(worst, std::fabs(ms(shown) - previousShown - refresh * 1000));
+        }
+        previousShown = ms(shown);
+    }
+    EXPECT_LT(worst, 0.05) << "steps between frames";
+    // A grid is only believed from swaps a display paced: unpaced (1 ms apart) the median lag counts.
+    FramePrediction unpaced;
+    predictionStart(&unpaced);
+    for (int i = 0; i < 10; ++i) predictionPresented(&unpaced, i * 0.001, i * 0.001 + 0.0008);
+    EXPECT_NEAR(predictionLead(&unpaced, 0.0105, true), 0.0008, 1e-9);
+    // Without vsync the wake-up's jitter stays in the steps, which the median lag cannot remove.
+    FramePrediction late;
+    predictionStart(&late);
+    for (int i = 0; i < 9; ++i) predictionPresented(&late, i * refresh + wakeJitter(i), (i + 1) * refresh);
+    EXPECT_NEAR(predictionLead(&late, 9 * refresh + 0.0013, false), refresh - 0.0015 * 2 / 4, 1e-9);
+}
+
+TEST_F(FramePredictionTest, ShownFramesNeverRunBackButForSeeksHoldTheTargetAndStopAtTheMusicsEnd) {
+    for (int i = 0; i < 5; ++i) predictionPresented(&prediction, i * 0.02, i * 0.02 + 0.015);
+    const double lead = predictionLead(&prediction, 0.1, false);
+    ASSERT_NEAR(lead, 0.015, 1e-9);
+    // Held at the start: the target as it is, then the lead from the first frame heard.
+    EXPECT_EQ(predictionFrame(&prediction, 0, true, lead, kRate, frames(200)), 0);
+    EXPECT_EQ(predictionFrame(&prediction, 0, true, lead, kRate, frames(200)), 0);
+    EXPECT_EQ(predictionFrame(&prediction, frames(0.001), false, lead, kRate, frames(200)), frames(0.016));
+    // A lead that shrinks does not take the picture back.
+    EXPECT_EQ(predictionFrame(&prediction, frames(0.002), false, 0.0, kRate, frames(200)), frames(0.016));
+    EXPECT_EQ(predictionFrame(&prediction, frames(0.020), false, 0.0, kRate, frames(200)), frames(0.020));
+    // A seek back: the target while held, no smear from the frames before it, then on with the lead.
+    EXPECT_EQ(predictionFrame(&prediction, frames(10.0), false, lead, kRate, frames(200)), frames(10.015));
+    EXPECT_EQ(predictionFrame(&prediction, frames(9.0), true, lead, kRate, frames(200)), frames(9.0));
+    EXPECT_EQ(predictionFrame(&prediction, frames(9.0), true, lead, kRate, frames(200)), frames(9.0));
+    EXPECT_EQ(predictionFrame(&prediction, frames(9.001), false, lead, kRate, frames(200)), frames(9.016));
+    // A seek back on the silent clock (no hold) is not held up by the frames shown before it.
+    EXPECT_EQ(predictionFrame(&prediction, frames(5.0), false, lead, kRate, frames(200)), frames(5.015));
+    // Never past the music's end; past it the position runs on without a lead, with no step back.
+    EXPECT_EQ(predictionFrame(&prediction, frames(199.99), false, lead, kRate, frames(200)), frames(200));
+    EXPECT_EQ(predictionFrame(&prediction, frames(200.01), false, lead, kRate, frames(200)), frames(200.01));
+    EXPECT_EQ(predictionFrame(&prediction, frames(200.02), false, lead, kRate, frames(200)), frames(200.02));
+}
