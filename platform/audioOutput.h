@@ -1,7 +1,7 @@
 // audioOutput.h
 // The music stream (musicStream.cpp) and the outputs that play it: a PulseAudio-protocol server
-// through libpulse (pulseOutput.cpp), whose own timing says what is heard, or SDL's audio device
-// (sdlOutput.cpp), heard one device buffer after it was handed out. Lock order: an output's own
+// through libpulse (pulseOutputLinux.cpp), whose own timing says what is heard, or SDL's audio device
+// (sdlOutputLinuxWindows.cpp), heard one device buffer after it was handed out. Lock order: an output's own
 // lock (the server's main loop, SDL's device lock) before the stream's.
 #pragma once
 

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/measure.h"
 #include "platform/platform.h"
 
 extern char** environ;

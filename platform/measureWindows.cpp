@@ -13,6 +13,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/measure.h"
 #include "platform/platform.h"
 
 bool platformRunSelf(const char* argument, char* output, size_t size) {

@@ -16,6 +16,7 @@
 
 #include "assets/assets.h"
 #include "director/director.h"
+#include "platform/measure.h"
 #include "platform/platform.h"
 #include "tools/render/clockMeasurement.h"
 #include "tools/render/renderTool.h"
