@@ -1,4 +1,4 @@
-// pulseOutput.cpp
+// pulseOutputLinux.cpp
 // A PulseAudio-protocol server (PulseAudio, or PipeWire's PulseAudio service) as the music's
 // output, through libpulse's threaded main loop. A write callback keeps the server's buffer full;
 // what is heard comes from the server's own timing reports (its read index less the output's

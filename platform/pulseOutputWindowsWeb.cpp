@@ -1,4 +1,4 @@
-// pulseOutputNone.cpp
+// pulseOutputWindowsWeb.cpp
 // Windows and browser pages have no libpulse: the server output never opens there, and the music
 // stream plays through SDL's audio (on Windows WASAPI, DirectSound or waveOut, whichever SDL finds;
 // in a page, the page's audio context).

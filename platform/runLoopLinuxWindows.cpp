@@ -1,4 +1,4 @@
-// runLoop.cpp
+// runLoopLinuxWindows.cpp
 // The loop on a desktop: turn after turn until one says the presentation has ended.
 #include "platform/platform.h"
 

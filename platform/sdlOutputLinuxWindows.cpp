@@ -1,4 +1,4 @@
-// sdlOutput.cpp
+// sdlOutputLinuxWindows.cpp
 // SDL's audio device as the music's output, where no sound server answers (ALSA, the dummy driver
 // of the tests, other systems). SDL says nothing of its latency: what the callback hands out is
 // taken as heard one device buffer later, and the position runs on in real time for at most two
