@@ -55,12 +55,46 @@ void clearSegments(MusicClock* c) {
     c->segmentCount = 0;
 }
 
+// What happens to the clock, each one of the calls below.
+enum ClockEvent {
+    EVENT_SEEK,      // a seek
+    EVENT_RESUME,    // playing again after a pause
+    EVENT_PLACED,    // the output placed a segment
+    EVENT_HEARD,     // the newest segment's sound heard (a returning output's: close enough)
+    EVENT_READ,      // the position read while playing
+    EVENT_LOST,      // the output went away
+    EVENT_REGAINED,  // an output came back, or a returning one is aimed again
+};
+
+// Every transition of the clock's mode: where each event leads from each mode.
+ClockMode nextMode(ClockMode from, ClockEvent event) {
+    const bool returning = from == CLOCK_AIMING || from == CLOCK_RETURNING;
+    switch (event) {
+    case EVENT_SEEK:  // the output holds the target; a returning one is aimed anew; the silent clock jumps
+        return from == CLOCK_SILENT ? CLOCK_SILENT : returning ? CLOCK_AIMING : CLOCK_CUEING;
+    case EVENT_RESUME:  // the output holds the resumed frame; the silent clock runs on
+        return from == CLOCK_SILENT || returning ? from : CLOCK_CUEING;
+    case EVENT_PLACED:
+        return from == CLOCK_CUEING ? CLOCK_HOLDING : from == CLOCK_AIMING ? CLOCK_RETURNING : from;
+    case EVENT_HEARD:
+        return from == CLOCK_HOLDING ? CLOCK_RELEASED : from == CLOCK_RETURNING ? CLOCK_FOLLOWING : from;
+    case EVENT_READ:
+        return from == CLOCK_RELEASED ? CLOCK_FOLLOWING : from;
+    case EVENT_LOST:
+        return CLOCK_SILENT;
+    case EVENT_REGAINED:
+        return from == CLOCK_SILENT || returning ? CLOCK_AIMING : from;
+    }
+    return from;
+}
+
+void changeMode(MusicClock* c, ClockEvent event) { c->mode = nextMode(c->mode, event); }
+
 // The output starts again from frame: a new segment is awaited and nothing heard so far counts.
-void awaitSegment(MusicClock* c, long long frame) {
-    c->segmentPending = true;
+void awaitSegment(MusicClock* c, long long frame, ClockEvent event) {
     c->holdFrame = frame;
-    c->anchored = false;
     c->observationCount = 0;
+    changeMode(c, event);
 }
 
 }  // namespace
@@ -69,29 +103,24 @@ void clockStart(MusicClock* c, int rate, bool silent, double now) {
     *c = MusicClock{};
     c->rate = rate;
     c->playing = true;
-    c->silent = silent;
     c->silentTime = now;
-    if (!silent) {
-        c->holding = true;
-        awaitSegment(c, 0);
-    }
+    c->mode = silent ? CLOCK_SILENT : CLOCK_CUEING;  // the first mode, not a transition
 }
 
 long long clockSeek(MusicClock* c, long long frame, double now) {
     frame = std::max(0LL, frame);
     c->lastReported = frame;
     c->slewFrames = 0;
-    if (c->silent) {
+    if (!clockFromOutput(c)) {
         c->silentBase = frame;
         c->silentTime = now;
-        if (!c->resyncing) return -1;
+        if (c->mode == CLOCK_SILENT) return -1;
         // The returning output is aimed at where the silent clock will be when it is heard.
         clearSegments(c);
-        awaitSegment(c, frame + c->resyncLatency);
+        awaitSegment(c, frame + c->resyncLatency, EVENT_SEEK);
         return c->holdFrame;
     }
-    c->holding = true;
-    awaitSegment(c, frame);
+    awaitSegment(c, frame, EVENT_SEEK);
     return frame;
 }
 
@@ -106,9 +135,8 @@ long long clockSetPlaying(MusicClock* c, bool playing, double now) {
     }
     c->playing = true;
     c->silentTime = now;
-    if (c->silent) return -1;
-    c->holding = true;
-    awaitSegment(c, c->lastReported);
+    if (!clockFromOutput(c)) return -1;
+    awaitSegment(c, c->lastReported, EVENT_RESUME);
     return c->lastReported;
 }
 
@@ -119,37 +147,45 @@ void clockPlaceSegment(MusicClock* c, long long device, long long music) {
     }
     c->segments[(c->segmentFirst + c->segmentCount) % kClockSegments] = {device, music};
     ++c->segmentCount;
-    c->segmentPending = false;
+    changeMode(c, EVENT_PLACED);
 }
 
-bool clockSegmentPending(const MusicClock* c) { return c->segmentPending; }
+bool clockSegmentPending(const MusicClock* c) { return c->mode == CLOCK_CUEING || c->mode == CLOCK_AIMING; }
+
+bool clockPlaying(const MusicClock* c) { return c->playing; }
+
+bool clockHolding(const MusicClock* c) { return c->mode == CLOCK_CUEING || c->mode == CLOCK_HOLDING; }
+
+bool clockFromOutput(const MusicClock* c) {
+    return c->mode == CLOCK_FOLLOWING || c->mode == CLOCK_CUEING || c->mode == CLOCK_HOLDING ||
+           c->mode == CLOCK_RELEASED;
+}
+
+bool clockOutputGone(const MusicClock* c) { return c->mode == CLOCK_SILENT; }
 
 bool clockHeard(MusicClock* c, long long device, double now, long long aheadLimit) {
-    if (!c->playing || c->segmentPending || (c->silent && !c->resyncing)) return false;
+    if (!c->playing || clockSegmentPending(c) || c->mode == CLOCK_SILENT) return false;
     int i = segmentOf(c, device);
     if (i < 0) return false;
     // While a target is held, only the newest segment's sound counts.
-    if ((c->holding || c->resyncing) && i != c->segmentCount - 1) return false;
+    const bool awaited = c->mode == CLOCK_HOLDING || c->mode == CLOCK_RETURNING;
+    if (awaited && i != c->segmentCount - 1) return false;
     const ClockSegment& s = c->segments[(c->segmentFirst + i) % kClockSegments];
     const long long heard = s.music + (device - s.device);
-    if (c->resyncing) {
+    if (c->mode == CLOCK_RETURNING) {
         const double error = double(silentPosition(c, now) - heard);
         if (std::fabs(error) > kResyncToleranceSeconds * c->rate && c->reaims < kMaxReaims) {
             c->resyncLatency += (long long)error;
             return true;
         }
-        c->resyncing = false;
-        c->silent = false;
         c->slewFrames = error;
         c->slewTime = now;
     }
     // A server that stopped repeats the frame it stopped at: the position runs on from that frame's
     // first report only, by aheadLimit at most.
-    if (!c->anchored || heard > c->lastHeard) c->advancedFrame = heard;
+    if (awaited || heard > c->lastHeard) c->advancedFrame = heard;
     c->lastHeard = heard;
-    if (c->holding) c->released = true;
-    c->holding = false;
-    c->anchored = true;
+    changeMode(c, EVENT_HEARD);
     c->anchorFrame = (long long)std::llround(bestLead(c, now, double(heard) - now * c->rate) + now * c->rate);
     c->anchorTime = now;
     c->aheadLimit = aheadLimit;
@@ -157,14 +193,10 @@ bool clockHeard(MusicClock* c, long long device, double now, long long aheadLimi
 }
 
 void clockLose(MusicClock* c, double now) {
-    if (c->silent && !c->resyncing) return;
+    if (c->mode == CLOCK_SILENT) return;
     const long long frame = clockPosition(c, now);
-    c->silent = true;
-    c->resyncing = false;
-    c->holding = false;
-    c->anchored = false;
+    changeMode(c, EVENT_LOST);
     c->observationCount = 0;
-    c->segmentPending = false;
     c->slewFrames = 0;
     c->silentBase = frame;
     c->silentTime = now;
@@ -173,13 +205,12 @@ void clockLose(MusicClock* c, double now) {
 }
 
 long long clockRegain(MusicClock* c, double now, long long expectedLatencyFrames) {
-    if (!c->silent) return clockPosition(c, now);
-    c->resyncing = true;
+    if (clockFromOutput(c)) return clockPosition(c, now);
     c->reaims = 0;
     c->resyncLatency = expectedLatencyFrames;
     clearSegments(c);
     const long long frame = clockPosition(c, now) + expectedLatencyFrames;
-    awaitSegment(c, frame);
+    awaitSegment(c, frame, EVENT_REGAINED);
     return frame;
 }
 
@@ -187,7 +218,7 @@ long long clockReaim(MusicClock* c, double now) {
     ++c->reaims;
     clearSegments(c);
     const long long frame = std::max(0LL, clockPosition(c, now) + c->resyncLatency);
-    awaitSegment(c, frame);
+    awaitSegment(c, frame, EVENT_REGAINED);
     return frame;
 }
 
@@ -201,9 +232,9 @@ long long clockMusicAt(const MusicClock* c, long long device) {
 long long clockPosition(MusicClock* c, double now) {
     if (!c->playing) return c->lastReported;
     long long frame;
-    if (c->silent) {
+    if (!clockFromOutput(c)) {
         frame = silentPosition(c, now);
-    } else if (c->holding || !c->anchored) {
+    } else if (clockHolding(c)) {
         frame = c->holdFrame;
     } else {
         const double elapsed = std::max(0.0, now - c->anchorTime);
@@ -219,10 +250,10 @@ long long clockPosition(MusicClock* c, double now) {
         }
         // The catch-up limit holds for the position as reported, slew included.
         const double sinceRead = std::max(0.0, now - c->lastRead);
-        if (!c->released)
+        if (c->mode != CLOCK_RELEASED)
             frame =
                 std::min(frame, c->lastReported + 1 + (long long)(sinceRead * (1 + kCatchUpRate) * c->rate));
-        c->released = false;
+        changeMode(c, EVENT_READ);
     }
     frame = std::max(frame, c->lastReported);
     c->lastReported = frame;

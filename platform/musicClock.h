@@ -23,35 +23,47 @@ struct ClockObservation {
     double lead;
 };
 
+// What the position comes from. A start, seek or resume on an output is cued and then held; the
+// first sound of its segment releases it, and the position follows the output from then on. Without
+// an output the silent clock runs in real time; an output that comes back is aimed at it and runs
+// beside it until it is heard, then followed. The zero value (a clock not started) reads as
+// following with nothing heard: not held, no segment pending.
+enum ClockMode {
+    CLOCK_FOLLOWING,  // the position follows what the output is heard playing
+    CLOCK_CUEING,     // a start, seek or resume on the output: holdFrame held, its segment not placed yet
+    CLOCK_HOLDING,    // the segment is placed: holdFrame held until its first frame is heard
+    CLOCK_RELEASED,   // a hold just ended: the next read shows what is heard, however far, then follows
+    CLOCK_SILENT,     // no output: real time from silentBase at silentTime
+    CLOCK_AIMING,     // an output came back, aimed at the silent clock, which runs on: segment not placed yet
+    CLOCK_RETURNING,  // the returning output's segment is placed: the silent clock runs until it is heard
+};
+
 struct MusicClock {
-    int rate;      // frames per second
-    bool playing;  // started and not paused
-    bool silent;   // no output: real time from silentBase at silentTime
+    int rate;  // frames per second
+    // Started and not paused. Apart from the mode: under a pause the output may still be lost,
+    // regained or seeked, and a resume goes on from whatever mode that left.
+    bool playing;
+    ClockMode mode;  // changed only through the transitions in musicClock.cpp
     long long silentBase;
     double silentTime;
     ClockSegment segments[kClockSegments];  // ring, oldest first from segmentFirst
     int segmentFirst;
     int segmentCount;
-    bool segmentPending;  // a start or seek whose segment the output has not placed yet
-    bool holding;         // reporting holdFrame until the latest segment is heard
     long long holdFrame;
     ClockObservation observations[kClockObservations];  // ring, oldest first, this segment's only
     int observationFirst;
     int observationCount;
-    bool anchored;  // anchorFrame heard at anchorTime
-    long long anchorFrame;
+    long long anchorFrame;  // following: anchorFrame heard at anchorTime
     double anchorTime;
     long long aheadLimit;     // frames the position may run past the latest frame heard
     long long lastHeard;      // the latest observation's frame
     long long advancedFrame;  // the latest observation that had moved on from the one before
-    bool resyncing;           // the output came back: the silent clock runs until it is heard
-    long long resyncLatency;  // frames from placing a segment to hearing it, as learnt while resyncing
+    long long resyncLatency;  // frames from placing a segment to hearing it, as learnt while returning
     int reaims;               // times the returning output was aimed again
     double slewFrames;        // position minus heard frame when the output was heard again
     double slewTime;
     long long lastReported;  // never report less while playing
     double lastRead;         // when lastReported was read
-    bool released;           // a hold just ended: the next read shows what is heard, however far
 };
 
 // Resets to the music's start, playing, held at frame 0 until the output's first frame is heard
@@ -68,7 +80,16 @@ long long clockSeek(MusicClock* clock, long long frame, double now);
 long long clockSetPlaying(MusicClock* clock, bool playing, double now);
 // The output places the pending start, seek or resume at its frame device.
 void clockPlaceSegment(MusicClock* clock, long long device, long long music);
+// A start, seek, resume or returning output waits for the output to place its segment.
 bool clockSegmentPending(const MusicClock* clock);
+// Started and not paused.
+bool clockPlaying(const MusicClock* clock);
+// A start, seek or resume target is held until its sound is heard.
+bool clockHolding(const MusicClock* clock);
+// The position comes from the output (held or following); false while the silent clock runs.
+bool clockFromOutput(const MusicClock* clock);
+// No output plays at all: none at the start, or lost and not come back yet.
+bool clockOutputGone(const MusicClock* clock);
 // An observation: the output's frame device is heard at now; the position may be extrapolated in
 // real time up to aheadLimit frames beyond it until an observation says the sound moved on. True when a
 // returning output is heard too far from the silent clock: the caller then calls clockReaim.

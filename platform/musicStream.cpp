@@ -75,7 +75,7 @@ void unlockOutput() {
 
 long long streamRender(int16_t* out, long frames, long long device) {
     std::lock_guard<std::mutex> guard(lock);
-    if (!current || !musicClock.playing) return -1;
+    if (!current || !clockPlaying(&musicClock)) return -1;
     if (clockSegmentPending(&musicClock)) clockPlaceSegment(&musicClock, device, decodedFrame);
     if (current->play && decodedFrame < current->totalFrames) {
         readFrames(current->play, out, frames);
@@ -95,7 +95,7 @@ bool streamHeard(long long device, double now, long long aheadLimit) {
 
 void streamOutputLost(double now, const char* why) {
     std::lock_guard<std::mutex> guard(lock);
-    const bool wasHeard = !musicClock.silent || musicClock.resyncing;
+    const bool wasHeard = !clockOutputGone(&musicClock);
     clockLose(&musicClock, now);
     // Called on the outputs' threads: recorded here, printed when the position is next read.
     if (wasHeard) traceRecord(TRACE_OUTPUT_LOST, double(musicClock.silentBase) / kRate, 0.0, why);
@@ -115,21 +115,23 @@ void streamTraceReport(long long device, double at) {
     long long music;
     {
         std::lock_guard<std::mutex> guard(lock);
-        music = musicClock.silent || musicClock.segmentPending ? -1 : clockMusicAt(&musicClock, device);
+        music = !clockFromOutput(&musicClock) || clockSegmentPending(&musicClock)
+                    ? -1
+                    : clockMusicAt(&musicClock, device);
     }
     if (music >= 0) traceLine("server played music %.4f s at wall %.4f s", double(music) / kRate, at);
 }
 
 bool streamPlaying() {
     std::lock_guard<std::mutex> guard(lock);
-    return current && musicClock.playing;
+    return current && clockPlaying(&musicClock);
 }
 
 void audioSetOffline(bool on) { offline = on; }
 
 bool audioHasDevice() {
     std::lock_guard<std::mutex> guard(lock);
-    return output && !musicClock.silent;
+    return output && clockFromOutput(&musicClock);
 }
 
 bool audioInit(int rate) {
@@ -198,7 +200,7 @@ int audioStreamPlay(MusicStream* stream, bool paused) {
         const double now = platformSeconds();
         current = stream;
         // A lost output stays lost: the silent musicClock, until the output comes back.
-        clockStart(&musicClock, kRate, !output || musicClock.silent, now);
+        clockStart(&musicClock, kRate, !output || !clockFromOutput(&musicClock), now);
         predictionStart(&prediction);
         predictionRead = -1.0;
         aimLocked(0);
@@ -250,7 +252,7 @@ int audioStreamGetFrameTime(MusicStream* stream, bool vsynced, double* shownWall
     const double now = platformSeconds();
     const long long position = clockPosition(&musicClock, now);
     const double lead = predictionLead(&prediction, now, vsynced);
-    const bool held = musicClock.holding || !musicClock.playing;
+    const bool held = clockHolding(&musicClock) || !clockPlaying(&musicClock);
     const long long end = current->silent ? LLONG_MAX : current->totalFrames;
     const long long shown = predictionFrame(&prediction, position, held, lead, kRate, end);
     predictionRead = now;

@@ -43,6 +43,15 @@ protected:
         *last = previous;
         return worstExcessMs;
     }
+    // Starts the clock on an output first heard at server.heardFrom and reads it every frame until
+    // t1; returns the last position read.
+    long long playFromStart(const Server& server, double t1) {
+        clockStart(&clock, kRate, false, 0.0);
+        clockPlaceSegment(&clock, 0, 0);
+        long long last = 0;
+        playFrames(server, 0, server.heardFrom, t1, &last);
+        return last;
+    }
 };
 
 }  // namespace
@@ -134,11 +143,8 @@ TEST_F(ClockTest, AServerThatFallsBehindIsFollowedSoon) {
 }
 
 TEST_F(ClockTest, SeeksHoldTheTargetUntilItsSoundIsHeard) {
-    clockStart(&clock, kRate, false, 0.0);
-    clockPlaceSegment(&clock, 0, 0);
     Server server{0.1};
-    long long last = 0;
-    playFrames(server, 0, 0.1, 1.0, &last);
+    playFromStart(server, 1.0);
     // Forward to 60 s at t = 1.0: the output drops what it held and resumes 4410 frames further on.
     EXPECT_EQ(clockSeek(&clock, frames(60.0), 1.0), frames(60.0));
     EXPECT_EQ(clockPosition(&clock, 1.0), frames(60.0));
@@ -248,11 +254,7 @@ TEST_F(ClockTest, WithoutOutputTheSilentClockRunsAndSeeksInRealTime) {
 }
 
 TEST_F(ClockTest, ALostOutputLeavesTheClockRunningFromWhereItWas) {
-    clockStart(&clock, kRate, false, 0.0);
-    clockPlaceSegment(&clock, 0, 0);
-    Server server{0.2};
-    long long last = 0;
-    playFrames(server, 0, 0.2, 3.0, &last);
+    const long long last = playFromStart(Server{0.2}, 3.0);
     clockLose(&clock, 3.0);
     EXPECT_EQ(clockPosition(&clock, 3.0), last);
     // A dying device's last callbacks must not move it.
@@ -289,11 +291,7 @@ TEST_F(ClockTest, ABetterReportDuringTheSlewIsCaughtUpWithoutAJump) {
 }
 
 TEST_F(ClockTest, AReturningOutputIsAimedAtTheSilentClockAndSlewedOntoIt) {
-    clockStart(&clock, kRate, false, 0.0);
-    clockPlaceSegment(&clock, 0, 0);
-    Server first{0.1};
-    long long last = 0;
-    playFrames(first, 0, 0.1, 2.0, &last);
+    const long long last = playFromStart(Server{0.1}, 2.0);
     clockLose(&clock, 2.0);
     // A new server at 3.0 s, 0.2 s of latency expected. Its segment is heard 0.3 s after it is
     // placed: the aim misses by 0.1 s and is corrected from what was learnt. The corrected one is
@@ -327,6 +325,29 @@ TEST_F(ClockTest, AReturningOutputIsAimedAtTheSilentClockAndSlewedOntoIt) {
     const long long heard = deviceBase + frames(t - heardFrom);
     clockHeard(&clock, heard, t, 0);
     EXPECT_EQ(clockPosition(&clock, t), segmentMusic + heard - deviceBase);
+}
+
+TEST_F(ClockTest, ASeekAwaitsItsSegmentBeforeAnySoundCounts) {
+    // Back from about 1.9 s to 0.5 s: the old sound, reported before the output places the new
+    // segment, neither ends the hold nor carries the position forward.
+    Server server{0.1};
+    playFromStart(server, 2.0);
+    EXPECT_EQ(clockSeek(&clock, frames(0.5), 2.0), frames(0.5));
+    clockHeard(&clock, server.heardAt(2.02), 2.02, 0);
+    EXPECT_TRUE(clockSegmentPending(&clock));
+    EXPECT_EQ(clockPosition(&clock, 2.02), frames(0.5));
+    // While an output returns, a seek moves the silent clock, which runs on, and aims the output
+    // ahead of it by the latency expected; heard on time, the output is followed from there.
+    clockLose(&clock, 2.1);
+    clockPlaceSegment(&clock, 0, clockRegain(&clock, 3.0, frames(0.2)));
+    const long long aimed = clockSeek(&clock, frames(100.0), 3.1);
+    EXPECT_EQ(aimed, frames(100.2));
+    EXPECT_TRUE(clockSegmentPending(&clock));
+    EXPECT_NEAR(double(clockPosition(&clock, 3.2)), double(frames(100.1)), 1.0);
+    clockPlaceSegment(&clock, frames(1.0), aimed);
+    EXPECT_FALSE(clockHeard(&clock, frames(1.0), 3.3, 0));
+    clockHeard(&clock, frames(1.5), 3.8, 0);
+    EXPECT_EQ(clockPosition(&clock, 3.8), frames(100.7));
 }
 
 // A browser's audio context: buffers of 8192 frames played back to back from context time 0.25 s
