@@ -1,4 +1,4 @@
-// audioLayerTest.cpp
+// musicStreamTest.cpp
 // The music stream on real MP3 data made by LAME: decoding, exact seeking, the spectrum bands the
 // picture reads, and the clock with the dummy device and without any device.
 #include <gtest/gtest.h>
@@ -131,7 +131,7 @@ TEST_F(OfflineStream, PastTheEndTheClockGoesOnOverSilence) {
     EXPECT_EQ(*std::max_element(spectrum, spectrum + 512), 0.0f);
 }
 
-// The clock's rules are tested apart (musicClockTest.cpp); these check that the stream is wired to
+// The clock's rules are tested apart (musicClockRulesTest.cpp); these check that the stream is wired to
 // them, with no device and with SDL's dummy device, without comparing wall-clock durations.
 TEST(SilentClock, RunsAndSeeksWithoutAnyDevice) {
     audioClose();

@@ -1,4 +1,4 @@
-// clockTest.cpp
+// measuredDeviceClockTest.cpp
 // The music clock measured against the dummy audio device: read every millisecond for a few
 // seconds, it never runs backwards, never reports audio the device has not been given, never lags
 // the device by much more than one buffer (an early callback is caught up on, not jumped to), moves

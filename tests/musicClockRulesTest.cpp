@@ -1,4 +1,4 @@
-// musicClockTest.cpp
+// musicClockRulesTest.cpp
 // The music clock's rules fed with timing sequences, no device and no sleeping: a server's
 // interpolated timing read every frame, a device's callbacks a buffer apart, seeks, pauses, an
 // output that goes away and one that comes back.
