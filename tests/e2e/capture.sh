@@ -4,13 +4,13 @@
 # sizes refused with one line and the usage, a silent track without music, and no video (nor
 # temporary file) left behind when ffmpeg fails or the export is interrupted (a full disk:
 # diskFaults.sh).
-source "$(dirname "$0")/common.bash" || exit 1
+source "$(dirname "$0")/common.bash" "$1" "$2" || exit 1
 # Everything below writes under $work only (a fake ffmpeg included): make sure it is a fresh folder.
 [ -n "${work:-}" ] && [ -d "$work" ] && [ -n "${build:-}" ] || { echo "FAIL: no working folder" >&2; exit 1; }
 command -v ffmpeg >/dev/null && command -v ffprobe >/dev/null || fail "ffmpeg and ffprobe are needed"
 run=$(make_data_folder music)
 mkdir -p "$run/data/music"
-music=$run/data/music/ivo_marenk_-_kestrane.mp3
+music=$run/$music_file
 export KESTRANE_DATA=$run/data
 # Test music: silence up to 1.0 s, then a tone; the tone's start shows where the soundtrack was cut.
 ffmpeg -v error -f lavfi -i "aevalsrc=if(gte(t\,1)\,0.5*sin(2*PI*440*t)\,0):s=44100:c=stereo:d=4" \

@@ -2,8 +2,8 @@
 # The music clock does not run ahead when the main thread waits for the sound server's lock
 # (tests/e2e/clockUnderLock.cpp), on a private PulseAudio and on PipeWire's PulseAudio service; and
 # a server name that arrives after opening stopped waiting for it is no race with the main thread.
-source "$(dirname "$0")/common.bash"
-music=$source_dir/data/music/ivo_marenk_-_kestrane.mp3
+source "$(dirname "$0")/common.bash" "$1" "$2"
+music=$source_dir/$music_file
 [ -f "$music" ] || skip "no music file (scripts/setup generates it)"
 for server in pulseaudio pipewire; do
   start_sound_server "$server"

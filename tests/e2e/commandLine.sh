@@ -3,7 +3,7 @@
 # and --version print and exit 0; anything else prints the usage on standard error and exits 2
 # without opening a window. The start question's box reads Yes then No from the left, whether or not
 # the session looks like Wayland's, and a box closed without a button answers No.
-source "$(dirname "$0")/common.bash"
+source "$(dirname "$0")/common.bash" "$1" "$2"
 xvfb_screen=1024x768x24  # larger than the window, so that full screen and windowed differ
 start_x
 
@@ -32,7 +32,7 @@ for args in "--bogus" "-f" "--window --fullscreen" "fullscreen"; do
   [ -z "$out" ] || fail "'$args' wrote to standard output: $out"
   grep -q "^Usage: kestrane" <<<"$err" || fail "'$args': no usage on standard error"
 done
-xwininfo -root -tree | grep -qF '"Vel - Kestrane"' && fail "a window was opened for a bad command line"
+xwininfo -root -tree | grep -qF "\"$demo_title\"" && fail "a window was opened for a bad command line"
 
 # Full screen covers the whole screen in the desktop's own mode (no 1024x768 mode switch, no
 # "Use Windowed Mode Instead?" question); the window is 800x600.
@@ -43,7 +43,7 @@ for mode in --window --fullscreen; do
     tree=$(xwininfo -root -tree)
     grep -qF '"Start FullScreen?"' <<<"$tree" && fail "$mode: the start question was shown"
     grep -qF '"auto"' <<<"$tree" && fail "$mode: full screen was refused"
-    win=$(grep -F '"Vel - Kestrane"' <<<"$tree" | awk '{print $1}')
+    win=$(grep -F "\"$demo_title\"" <<<"$tree" | awk '{print $1}')
     [ -n "$win" ] && break
     sleep 0.1
   done
@@ -77,7 +77,7 @@ for session in x11 wayland-named; do
            END {print x, y, w, h}')
     [ "$side" = left ] && x=$(( bx + bw * 35 / 100 )) || x=$(( bx + bw * 65 / 100 ))
     xdotool mousemove "$x" $(( by + bh * 72 / 100 )) click 1
-    win=$(wait_window "Vel - Kestrane") || fail "$session: no window after the $side button"
+    win=$(wait_window "$demo_title") || fail "$session: no window after the $side button"
     sleep 1
     size=$(client_size "$win")
     want=$([ "$side" = left ] && echo 1024x768 || echo 800x600)

@@ -1,71 +1,29 @@
-# common.bash: shared steps of the whole-program tests. Sourced by each tests/e2e/*.sh with
-# $1 = build folder, $2 = source folder. Starts a private Xvfb (800x600 unless a test asks for
-# another screen) and cleans up every process it started.
-set -u
-build=$1
-source_dir=$2
-work=$(mktemp -d)
+# common.bash: the whole-program tests' own steps: the demo started, its windows, keys, traces and
+# signals. Sourced by each tests/e2e/*.sh (and the measuring scripts) with two arguments, the build
+# folder and the source folder; it sources parts.bash, which starts and stops the real parts.
+source "$(dirname "${BASH_SOURCE[0]}")/parts.bash" "$1" "$2"
 demo_pid=""
-xvfb_pid=""
-pulse_pid=""
-
-cleanup() {
-  [ -n "$demo_pid" ] && kill -9 "$demo_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  stop_sound_server
-  rm -rf "$work"
+# A demo a test left running is killed at exit, before the parts it runs among are stopped (the
+# first start_demo registers this once more, so that it runs before them).
+kill_demo() {
+  if [ -n "$demo_pid" ]; then kill -9 "$demo_pid" 2>/dev/null; fi
+  demo_pid=""
 }
-trap cleanup EXIT
+at_exit kill_demo
+demo_kill_registered=""
 
-fail() {
-  echo "FAIL: $*" >&2
-  for f in "$work"/stdout "$work"/stderr; do [ -f "$f" ] && { echo "--- $f"; tail -20 "$f"; } >&2; done
-  # The picture's fits and the last screenshot, kept for a failure that does not come back at once.
-  [ -f "$work/stderr" ] && grep "trace: picture " "$work/stderr" | tail -4 >&2
-  if [ -f "$work/shot.png" ]; then
-    local kept=${TMPDIR:-/tmp}/kestrane-failed-$(basename "$0" .sh).png
-    cp "$work/shot.png" "$kept" && echo "--- last screenshot kept as $kept" >&2
-  fi
-  exit 1
-}
-
-# A test that cannot run here (no privilege for a mount, say) says why and exits 77, which CTest
-# reports as skipped, not passed.
-skip() {
-  echo "SKIPPED: $*"
-  exit 77
-}
-
-# Xvfb picks a free display number itself (-displayfd) and writes it once it accepts clients, so
-# tests started at the same moment never end up sharing one display and each other's windows.
-# -noreset: without it the server resets whenever its last client leaves (the start question's
-# own connection, say), refusing connections for a moment and dropping every window.
-# start_x [WxH [Xvfb options...]]: the screen size (default 800x600) and e.g. -wr (white root).
-start_x() {
-  unset WAYLAND_DISPLAY  # a test run from a Wayland session must still use this X server
-  local screen=${xvfb_screen:-800x600x24}
-  if [ $# -gt 0 ]; then
-    screen="$1x24"
-    shift
-  fi
-  Xvfb -displayfd 3 -noreset -screen 0 "$screen" -nolisten tcp "$@" 3>"$work/display" >/dev/null 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 100); do
-    if [ -s "$work/display" ]; then
-      export DISPLAY=":$(head -1 "$work/display")"
-      xdpyinfo >/dev/null 2>&1 && return 0
-    fi
-    kill -0 "$xvfb_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  fail "no Xvfb display could be started"
-}
+# What the tests look for: the window's titles at start and once F1 re-created or switched it, and
+# the music file (relative to the data folder's parent).
+demo_title="Vel - Kestrane"
+reopened_title="Tove"
+music_file="data/music/ivo_marenk_-_kestrane.mp3"
 
 # Starts the demo in folder $1, reading $1/data, with the arguments that follow, through the audio
 # driver named by $demo_audio (SDL's dummy driver unless a test sets it).
 start_demo() {
   local dir=$1
   shift
+  [ -n "$demo_kill_registered" ] || { at_exit kill_demo; demo_kill_registered=1; }
   (cd "$dir" && exec env KESTRANE_DATA="$dir/data" SDL_AUDIODRIVER="${demo_audio:-dummy}" "$build/kestrane" "$@" \
     >"$work/stdout" 2>"$work/stderr") &
   demo_pid=$!
@@ -180,248 +138,6 @@ signal_and_expect_exit_zero() {
   demo_pid=""
 }
 
-# ---------------------------------------------------------------------------------------------
-# Private sound servers: PulseAudio, or PipeWire with its PulseAudio service. Either runs in user
-# mode (also as root) in its own runtime folder with one null sink "out", the default sink, whose
-# monitor "out.monitor" can be recorded; it never exits on idle. Clients started after the server
-# (the demo with demo_audio=pulseaudio, pactl, parec) reach only this server through PULSE_SERVER,
-# and none of them may start a server of its own. isolate_pulse alone sets up the same
-# surroundings with no server: clients then find none.
-# ---------------------------------------------------------------------------------------------
-sound_server=""    # pulseaudio or pipewire: the kind last started, for restart_sound_server
-pipewire_pids=""   # pipewire, wireplumber and the pulse service, as started by start_pipewire
-dbus_pid=""        # the private session bus WirePlumber needs
-
-isolate_pulse() {
-  export XDG_RUNTIME_DIR=$work/pulse-runtime
-  export PULSE_RUNTIME_PATH=$XDG_RUNTIME_DIR/pulse
-  export PULSE_STATE_PATH=$work/pulse-state
-  export PULSE_SERVER=unix:$PULSE_RUNTIME_PATH/native
-  export PULSE_CLIENTCONFIG=$work/pulse-client.conf
-  unset PIPEWIRE_RUNTIME_DIR PIPEWIRE_REMOTE
-  mkdir -p "$PULSE_RUNTIME_PATH" "$PULSE_STATE_PATH"
-  chmod 700 "$XDG_RUNTIME_DIR"
-  echo "autospawn = no" >"$PULSE_CLIENTCONFIG"
-}
-
-start_pulse() {
-  isolate_pulse
-  sound_server=pulseaudio
-  pulseaudio --daemonize=no --exit-idle-time=-1 --system=no -n --use-pid-file=yes \
-    --load="module-null-sink sink_name=out" \
-    --load="module-native-protocol-unix auth-anonymous=1" >"$work/pulse.log" 2>&1 &
-  pulse_pid=$!
-  for _ in $(seq 100); do
-    pactl info >/dev/null 2>&1 && return 0
-    kill -0 "$pulse_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  cat "$work/pulse.log" >&2
-  fail "no PulseAudio server could be started"
-}
-
-# Kills the server at once (SIGKILL), as a crash would.
-kill_pulse() {
-  [ -n "$pulse_pid" ] || return 0
-  kill -9 "$pulse_pid" 2>/dev/null
-  wait "$pulse_pid" 2>/dev/null
-  pulse_pid=""
-}
-
-# Asks process $1 (a child of this shell; nothing when empty) to end, gives it $2 tenths of a
-# second, then kills it, and reaps it.
-end_process() {
-  [ -n "$1" ] || return 0
-  kill "$1" 2>/dev/null
-  for _ in $(seq "$2"); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
-  kill -9 "$1" 2>/dev/null
-  wait "$1" 2>/dev/null
-}
-
-stop_pulse() {
-  end_process "$pulse_pid" 50
-  pulse_pid=""
-}
-
-# Writes the configuration of PipeWire's PulseAudio service (the modules of Debian's
-# pipewire-pulse.conf, real-time scheduling included as on a desktop: without it the service's
-# data thread starves beside a busy demo and the sink gets gaps; listening on $PULSE_SERVER's
-# socket), and keeps
-# WirePlumber off every real device (sound cards, cameras, Bluetooth) so that a test never opens
-# the machine's hardware and only the null sinks it makes exist.
-write_pipewire_config() {
-  local config=$work/sound-config
-  mkdir -p "$config/wireplumber/main.lua.d" "$config/wireplumber/bluetooth.lua.d"
-  printf '%s\n' \
-    'context.spa-libs = {' \
-    '  audio.convert.* = audioconvert/libspa-audioconvert' \
-    '  support.*       = support/libspa-support' \
-    '}' \
-    'context.modules = [' \
-    '  { name = libpipewire-module-rt args = { nice.level = -11 } flags = [ ifexists nofail ] }' \
-    '  { name = libpipewire-module-protocol-native }' \
-    '  { name = libpipewire-module-client-node }' \
-    '  { name = libpipewire-module-adapter }' \
-    '  { name = libpipewire-module-metadata }' \
-    '  { name = libpipewire-module-protocol-pulse' \
-    "    args = { server.address = [ \"unix:$PULSE_RUNTIME_PATH/native\" ] } }" \
-    ']' >"$config/pipewire-pulse.conf"
-  printf '%s\n' "alsa_monitor.enabled = false" "v4l2_monitor.enabled = false" \
-    "libcamera_monitor.enabled = false" >"$config/wireplumber/main.lua.d/51-no-devices.lua"
-  echo "bluez_monitor.enabled = false" >"$config/wireplumber/bluetooth.lua.d/51-no-devices.lua"
-}
-
-# Prints the PipeWire logs to standard error and fails with message $1.
-fail_pipewire() {
-  local f
-  for f in dbus pipewire wireplumber pipewire-pulse; do
-    [ -f "$work/$f.log" ] && { echo "--- $f.log"; tail -30 "$work/$f.log"; } >&2
-  done
-  fail "$1"
-}
-
-# Waits up to $1 tenths of a second for command $2... to succeed; gives up at once when a process
-# of the PipeWire stack has died.
-wait_pipewire() {
-  local tries=$1 pid
-  shift
-  for _ in $(seq "$tries"); do
-    "$@" >/dev/null 2>&1 && return 0
-    for pid in $dbus_pid $pipewire_pids; do
-      kill -0 "$pid" 2>/dev/null && continue
-      echo "process $pid of the PipeWire stack has ended" >&2
-      return 1
-    done
-    sleep 0.1
-  done
-  return 1
-}
-
-sink_is_default() { [ "$(pactl get-default-sink 2>/dev/null)" = "$1" ]; }
-pipewire_serves_pulse() { pactl info 2>/dev/null | grep -q "^Server Name: .*PipeWire"; }
-
-# PipeWire with WirePlumber and its PulseAudio service, on a private session bus (WirePlumber links
-# no stream without one). Returns once pulse clients are accepted and "out" is the default sink,
-# which shows that WirePlumber's policy runs.
-# One attempt at starting the stack; on failure the reason is in $pipewire_failure and 1 returned.
-start_pipewire_once() {
-  local bus=$XDG_RUNTIME_DIR/bus
-  rm -f "$bus"
-  dbus-daemon --session --nofork --nopidfile --address="unix:path=$bus" >"$work/dbus.log" 2>&1 &
-  dbus_pid=$!
-  pipewire_failure="no session bus for PipeWire could be started"
-  wait_pipewire 50 test -S "$bus" || return 1
-  # The servers' settings and state stay in the work folder; the clients keep the test's own.
-  local env=(env XDG_CONFIG_HOME="$work/sound-config" XDG_STATE_HOME="$work/sound-state"
-    DBUS_SESSION_BUS_ADDRESS="unix:path=$bus")
-  "${env[@]}" pipewire >"$work/pipewire.log" 2>&1 &
-  pipewire_pids=$!
-  pipewire_failure="PipeWire did not start"
-  wait_pipewire 50 test -S "$XDG_RUNTIME_DIR/pipewire-0" || return 1
-  "${env[@]}" wireplumber >"$work/wireplumber.log" 2>&1 &
-  pipewire_pids="$pipewire_pids $!"
-  "${env[@]}" pipewire -c "$work/sound-config/pipewire-pulse.conf" \
-    >"$work/pipewire-pulse.log" 2>&1 &
-  pipewire_pids="$pipewire_pids $!"
-  pipewire_failure="PipeWire's PulseAudio service accepts no clients"
-  wait_pipewire 100 pipewire_serves_pulse || return 1
-  pipewire_failure="no null sink \"out\""
-  pactl load-module module-null-sink sink_name=out >/dev/null || return 1
-  pactl set-default-sink out
-  pipewire_failure="the null sink \"out\" is not the default"
-  wait_pipewire 100 sink_is_default out || return 1
-}
-
-# Started again after a kill in the same runtime folder, PipeWire now and then exits at once with
-# nothing in its log (twice in four CI runs here, on a 2-core machine): one more attempt, from a
-# clean stop, before the test fails.
-start_pipewire() {
-  isolate_pulse
-  sound_server=pipewire
-  write_pipewire_config
-  start_pipewire_once && return 0
-  echo "PipeWire: $pipewire_failure; starting the stack once more" >&2
-  stop_pipewire
-  start_pipewire_once || fail_pipewire "$pipewire_failure"
-}
-
-kill_pipewire() {
-  local pid
-  for pid in $pipewire_pids $dbus_pid; do kill -9 "$pid" 2>/dev/null; done
-  for pid in $pipewire_pids $dbus_pid; do wait "$pid" 2>/dev/null; done
-  pipewire_pids=""
-  dbus_pid=""
-}
-
-# Ends the pulse service first, then WirePlumber, PipeWire and the bus, each given 3 s.
-stop_pipewire() {
-  local pid
-  for pid in $(echo $pipewire_pids | awk '{for (i = NF; i > 0; i--) print $i}') $dbus_pid; do
-    kill "$pid" 2>/dev/null
-    for _ in $(seq 30); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-  done
-  kill_pipewire
-}
-
-# start_sound_server pulseaudio|pipewire: starts that server as described above, in place of any
-# server this test runs already.
-start_sound_server() {
-  stop_sound_server
-  case "$1" in
-    pulseaudio) start_pulse ;;
-    pipewire) start_pipewire ;;
-    *) fail "unknown sound server '$1'" ;;
-  esac
-}
-
-# Kills whatever server runs at once (SIGKILL), as a crash would: its clients see it go away.
-kill_sound_server() {
-  kill_pulse
-  kill_pipewire
-}
-
-# Stops whatever server runs, cleanly where it can.
-stop_sound_server() {
-  stop_pulse
-  stop_pipewire
-}
-
-# Starts the kind of server last started again, in the same runtime folder and with the sink "out",
-# so that a client reconnecting to $PULSE_SERVER finds it; kills the old one first if it still runs.
-restart_sound_server() {
-  [ -n "$sound_server" ] || fail "no sound server to restart"
-  kill_sound_server
-  start_sound_server "$sound_server"
-}
-
-# Adds a null sink named $1 (its monitor is "$1.monitor"), e.g. as a target of move-sink-input.
-add_null_sink() {
-  pactl load-module module-null-sink sink_name="$1" >/dev/null || fail "no null sink \"$1\""
-  for _ in $(seq 50); do
-    pactl list short sinks | awk '{print $2}' | grep -qxF -- "$1" && return 0
-    sleep 0.1
-  done
-  fail "the null sink \"$1\" did not appear"
-}
-
-# move_stream INPUT SINK: moves the sink input INPUT to the sink named SINK and waits until the
-# server lists it there (true), up to 10 s. The move is asked again every half second: PipeWire's
-# session manager drops a move to a sink it has not taken in yet, and a loaded PipeWire takes
-# seconds to list a move it made.
-move_stream() {
-  local sink
-  sink=$(pactl list short sinks | awk -v name="$2" '$2 == name {print $1}')
-  for _ in $(seq 20); do
-    pactl move-sink-input "$1" "$2" || return 1
-    for _ in $(seq 5); do
-      pactl list short sink-inputs | awk -v s="$1" -v k="$sink" '$1 == s && $2 == k {found = 1} END {exit !found}' &&
-        return 0
-      sleep 0.1
-    done
-  done
-  return 1
-}
-
 # The demo's clock trace lines "clock at wall W s music T s" from line $1 on, as "W T".
 clock_pairs() { grep "clock at wall" "$work/stderr" | tail -n +"${1:-1}" | awk '{print $5, $8}'; }
 
@@ -441,6 +157,6 @@ measure_sound_integrity() {
   wait "$recorder" 2>/dev/null
   echo "load average while recording: $(cut -d' ' -f1-3 /proc/loadavg)"
   signal_and_expect_exit_zero TERM >/dev/null
-  "$build/tools/soundcheck/kestrane-soundcheck" "$source_dir/data/music/ivo_marenk_-_kestrane.mp3" \
+  "$build/tools/soundcheck/kestrane-soundcheck" "$source_dir/$music_file" \
     "$work/monitor.raw" | tee "$work/soundcheck.txt"
 }

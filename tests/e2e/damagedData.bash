@@ -107,12 +107,12 @@ drive_case() {
   case_rc=""
   : >"$work/harness"
   box=$(wait_window "Start FullScreen?" "$window_wait") && xdotool key --window "$box" Escape >/dev/null 2>&1
-  wait_window "Vel - Kestrane" "$window_wait" >/dev/null
+  wait_window "$demo_title" "$window_wait" >/dev/null
   [ "$ending" = escape ] && sleep 2
   local deadline=$(($(date +%s) + allowed)) next_key=0
   while [ "$(date +%s)" -lt "$deadline" ]; do
     kill -0 "$demo_pid" 2>/dev/null || break
-    if [ "$(date +%s)" -ge "$next_key" ] && win=$(wait_window "Vel - Kestrane" 2); then
+    if [ "$(date +%s)" -ge "$next_key" ] && win=$(wait_window "$demo_title" 2); then
       # Looked up again each time: an id found earlier may have been a window on its way out.
       next_key=$(($(date +%s) + 5))
       focus_window "$win" || echo "focus not taken by $win" >>"$work/harness"

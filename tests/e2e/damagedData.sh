@@ -8,10 +8,10 @@
 #   FULL=1 tests/e2e/damagedData.sh [build folder] [source folder]
 root=$(cd "$(dirname "$0")/../.." && pwd)
 set -- "$(cd "${1:-$root/build}" && pwd)" "$(cd "${2:-$root}" && pwd)"
-source "$(dirname "$0")/common.bash"
+source "$(dirname "$0")/common.bash" "$1" "$2"
 source "$(dirname "$0")/damagedData.bash"
 
-[ -f "$source_dir/data/music/ivo_marenk_-_kestrane.mp3" ] || fail "data/ is not generated yet"
+[ -f "$source_dir/$music_file" ] || fail "data/ is not generated yet"
 start_x
 prepare_pristine
 results=$work/results
@@ -34,9 +34,9 @@ else
   run random textures/particle.png
   run random 3d/deformed2.obj
   run half 3d/deformed2.obj
-  run empty music/ivo_marenk_-_kestrane.mp3
-  run random music/ivo_marenk_-_kestrane.mp3
-  run folder music/ivo_marenk_-_kestrane.mp3
+  run empty "${music_file#data/}"
+  run random "${music_file#data/}"
+  run folder "${music_file#data/}"
   run missing shaders/default.vert
   run compile shaders/blur.frag
   run link shaders/blur.frag

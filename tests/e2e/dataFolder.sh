@@ -4,7 +4,7 @@
 # called); $KESTRANE_DATA, even relative and without the music, is the folder read; with no data
 # folder at all the renderer says where it looked and exits 1 without a frame, and the demo says so
 # in one line and carries on.
-source "$(dirname "$0")/common.bash"
+source "$(dirname "$0")/common.bash" "$1" "$2"
 export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
 unset KESTRANE_DATA KESTRANE_IGNORE_BUILD_TREE
 
@@ -48,7 +48,7 @@ start_x
    >"$work/stdout" 2>"$work/stderr") &
 demo_pid=$!
 answer_start_question Escape
-wait_window "Vel - Kestrane" >/dev/null || fail "the demo opened no window without a data folder"
+wait_window "$demo_title" >/dev/null || fail "the demo opened no window without a data folder"
 [ "$(grep -c "kestrane: no data folder found: looked in " "$work/stderr")" -eq 1 ] ||
   fail "the demo did not say once where it looked"
 grep -q "reading data/ of the current folder" "$work/stderr" || fail "the demo did not say what it reads"

@@ -3,7 +3,7 @@
 # the picture centred between black pillars, and the screen's mode stays as it was before, during
 # and after the run. F1 gives an 800x600 window titled "Tove" (bare screen around it), F1 again full
 # screen; Escape ends with exit code 0. Full screen and window are told apart by what is seen.
-source "$(dirname "$0")/common.bash"
+source "$(dirname "$0")/common.bash" "$1" "$2"
 source "$(dirname "$0")/screen.bash"
 start_wide_screen
 # Held keys do not repeat here: on a loaded machine a held F1 repeated before the new window was
@@ -12,20 +12,20 @@ xset r off
 export KESTRANE_TRACE=1
 start_demo "$source_dir"
 answer_start_question Return
-win=$(wait_window "Vel - Kestrane") || fail "no window titled Vel - Kestrane"
+win=$(wait_window "$demo_title") || fail "no window titled $demo_title"
 grep -q "Not Supported" "$work/stderr" && fail "full screen was refused"
 expect_full_screen_seen "at start" "$win"
 expect_mode_unchanged "during the run"
 
 hold_key "$win" F1
-tove=$(wait_window "Tove") || fail "F1 did not re-create the window as Tove"
+tove=$(wait_window "$reopened_title") || fail "F1 did not re-create the window as Tove"
 release_key F1
 expect_window_seen "after F1" "$tove" 800 600 560 240
 expect_mode_unchanged "after F1"
 
 hold_key "$tove" F1
 for _ in $(seq 200); do
-  full=$(wait_window "Tove" 5) || fail "no Tove window after the second F1"
+  full=$(wait_window "$reopened_title" 5) || fail "no Tove window after the second F1"
   [ "$full" != "$tove" ] && break
   sleep 0.1
 done

@@ -3,11 +3,11 @@
 # where mounting is not allowed): a read-only folder is one line of error; a disk that fills during
 # a picture leaves the old file under the final name untouched and no partial file; a video whose
 # soundtrack fits but whose frames do not is an error that leaves nothing behind.
-source "$(dirname "$0")/common.bash" || exit 1
+source "$(dirname "$0")/common.bash" "$1" "$2" || exit 1
 render() { (cd "$source_dir" && exec timeout 120 "$build/kestrane-render" "$@" >"$work/stdout" 2>"$work/stderr"); }
 mounted=()
 unmount_all() { for m in "${mounted[@]}"; do umount "$m" 2>/dev/null; done; }
-trap 'unmount_all; cleanup' EXIT
+at_exit unmount_all
 # mount_tmpfs FOLDER OPTIONS: false where mounting is not allowed.
 mount_tmpfs() {
   mkdir -p "$1"

@@ -4,7 +4,7 @@
 # build's renderer from the repository root, and reads its own installed data even without that
 # switch; the desktop entry passes desktop-file-validate, the icon is a 256x256 PNG, and the man
 # page renders without warnings.
-source "$(dirname "$0")/common.bash"
+source "$(dirname "$0")/common.bash" "$1" "$2"
 export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
 unset KESTRANE_DATA KESTRANE_IGNORE_BUILD_TREE
 
@@ -12,7 +12,7 @@ cmake --install "$build" --prefix "$work/prefix" >"$work/stdout" 2>"$work/stderr
 mv "$work/prefix" "$work/moved"
 moved=$work/moved
 for f in bin/kestrane bin/kestrane-render share/kestrane/data/shaders/blur.frag \
-         share/kestrane/data/music/ivo_marenk_-_kestrane.mp3 share/kestrane/data/3d/deformed2.obj \
+         "share/kestrane/$music_file" share/kestrane/data/3d/deformed2.obj \
          share/applications/kestrane.desktop share/icons/hicolor/256x256/apps/kestrane.png \
          share/man/man6/kestrane.6; do
   [ -f "$moved/$f" ] || fail "not installed: $f"
@@ -28,7 +28,7 @@ cmp -s "$work/fromRoot/t10.000.png" "$work/third/frames/t10.000.png" ||
   fail "the installed renderer's frame differs from the build's"
 
 # The installed program reads the installed data, never the source tree the build came from.
-rm -f "$moved/share/kestrane/data/music/ivo_marenk_-_kestrane.mp3"
+rm -f "$moved/share/kestrane/$music_file"
 (cd "$work/third" && "$moved/bin/kestrane-render" --time 10 --out again >"$work/stdout" 2>"$work/stderr") ||
   fail "the installed renderer failed without its music"
 [ "$(head -2 "$work/stdout")" = "$(printf 'Error!\nFile Not Found')" ] ||

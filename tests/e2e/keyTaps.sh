@@ -3,7 +3,7 @@
 # down and key up (both reach the program in one drain of its queue), each take effect once.
 # M and N move the music one second on and back, F1 re-creates the window as "Tove", Escape ends
 # the program with exit code 0.
-source "$(dirname "$0")/common.bash"
+source "$(dirname "$0")/common.bash" "$1" "$2"
 export KESTRANE_TRACE=1
 taps=20
 start_x
@@ -19,7 +19,7 @@ seek_errors() {
 }
 
 start_demo "$source_dir" --window
-win=$(wait_window "Vel - Kestrane") || fail "no window"
+win=$(wait_window "$demo_title") || fail "no window"
 wait_trace "clock at wall" || fail "no frame was drawn"
 xdotool windowfocus "$win"
 for key in M N; do
@@ -46,7 +46,7 @@ done
 for i in $(seq $taps); do
   tap_key F1
   wait_trace "window re-created" 60 "$i" || fail "tap $i of F1 did not re-create the window"
-  win=$(wait_window "Tove") || fail "the window re-created by tap $i is not titled Tove"
+  win=$(wait_window "$reopened_title") || fail "the window re-created by tap $i is not titled Tove"
   wait_trace "clock at wall" 30 $(( $(grep -c "clock at wall" "$work/stderr") + 1 )) ||
     fail "no frame after tap $i of F1"
   xdotool windowfocus "$win" 2>/dev/null
@@ -54,13 +54,13 @@ done
 sleep 1
 count=$(grep -c "window re-created" "$work/stderr")
 [ "$count" -eq $taps ] || fail "$taps taps of F1 re-created the window $count times"
-xwininfo -root -tree | grep -qF '"Vel - Kestrane"' && fail "the first window is still there"
+xwininfo -root -tree | grep -qF "\"$demo_title\"" && fail "the first window is still there"
 tap_key Escape
 expect_exit_zero 20
 
 for i in $(seq $taps); do
   start_demo "$source_dir" --window
-  win=$(wait_window "Vel - Kestrane") || fail "no window in run $i"
+  win=$(wait_window "$demo_title") || fail "no window in run $i"
   wait_trace "clock at wall" || fail "no frame was drawn in run $i"
   xdotool windowfocus "$win"
   tap_key Escape

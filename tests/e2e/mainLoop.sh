@@ -3,7 +3,7 @@
 # private Xvfb, with the real data and the dummy audio driver: no present after the end or on
 # Escape, Escape with F1 in one turn, F1 back again under the title "Tove", and the music going
 # on across the re-created window.
-source "$(dirname "$0")/common.bash"
+source "$(dirname "$0")/common.bash" "$1" "$2"
 start_x
 (cd "$source_dir" && exec env SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy \
   "$build/tests/kestrane_loop_tests" >"$work/stdout" 2>"$work/stderr") &

@@ -2,7 +2,7 @@
 # scripts/package builds kestrane_<version>_<arch>.deb and prints its path; the control file lists
 # the libraries the programs need (computed by dpkg-shlibdeps), recommends ffmpeg, and the package
 # holds both programs, the data folder, the desktop entry, the icon and the man page under /usr.
-source "$(dirname "$0")/common.bash"
+source "$(dirname "$0")/common.bash" "$1" "$2"
 
 # The package is made from the tree the suite already built: no set-up or build from inside a test.
 deb=$(KESTRANE_BUILD=$build "$source_dir/scripts/package" --built 2>"$work/stderr") || fail "scripts/package failed"
@@ -21,7 +21,7 @@ done
 
 dpkg-deb -c "$deb" | awk '{print $6}' >"$work/contents"
 for f in ./usr/bin/kestrane ./usr/bin/kestrane-render ./usr/share/kestrane/data/shaders/blur.frag \
-         ./usr/share/kestrane/data/music/ivo_marenk_-_kestrane.mp3 ./usr/share/applications/kestrane.desktop \
+         "./usr/share/kestrane/$music_file" ./usr/share/applications/kestrane.desktop \
          ./usr/share/icons/hicolor/256x256/apps/kestrane.png ./usr/share/man/man6/kestrane.6; do
   grep -qx -- "$f" "$work/contents" || fail "the package lacks $f"
 done

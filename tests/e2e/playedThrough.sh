@@ -3,7 +3,7 @@
 # rendered as one sequence from 0 s, as --time frames in reverse order in one call, and alone, gives
 # byte-identical frames (the white clear colour, the tunnel's fog range and the kept glitch value
 # reach each of them frame by frame, whatever was drawn before).
-source "$(dirname "$0")/common.bash" || exit 1
+source "$(dirname "$0")/common.bash" "$1" "$2" || exit 1
 render() { (cd "$source_dir" && exec "$build/kestrane-render" "$@" >"$work/stdout" 2>"$work/stderr"); }
 same() { cmp -s "$1" "$2" || { echo "$2 is not byte-identical to $1" >&2; return 1; }; }
 

@@ -3,7 +3,7 @@
 # argument and its value named, the usage, nothing made), times past the end among them, frames of
 # the size asked for whatever SDL_VIDEODRIVER says, a missing output folder created and an
 # unwritable one an error (full disks: diskFaults.sh).
-source "$(dirname "$0")/common.bash" || exit 1
+source "$(dirname "$0")/common.bash" "$1" "$2" || exit 1
 render() { (cd "$source_dir" && exec timeout 120 "$build/kestrane-render" "$@" >"$work/stdout" 2>"$work/stderr"); }
 
 # refused OPTION VALUE ARGS...: the call must exit 2, name OPTION and 'VALUE', print the usage and

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # On a 640x400 screen an 800x600 window would not fit: answering No opens the largest 4:3 window
 # that fits the screen's work area (533x400), the picture filling it; Escape ends with code 0.
-source "$(dirname "$0")/common.bash"
+source "$(dirname "$0")/common.bash" "$1" "$2"
 source "$(dirname "$0")/screen.bash"
 start_x 640x400 -wr
 export KESTRANE_TRACE=1
 start_demo "$source_dir"
 answer_start_question Escape
-win=$(wait_window "Vel - Kestrane") || fail "no window titled Vel - Kestrane"
+win=$(wait_window "$demo_title") || fail "no window titled $demo_title"
 what="window on a 640x400 screen"
 wait_geometry "$win" 20 "533x400+53+0" || fail "the window is $(geometry "$win"), expected 533x400+53+0"
 # The letterbox bars (53 rows) are the window's own top and bottom; bare screen beside it.

@@ -5,7 +5,7 @@
 # the stream moved to another output, and the server killed and started again (the silent clock
 # covers the gap, the sound comes back at the clock's position within 2 s, and the picture slews
 # onto it). Every frame's music time comes from KESTRANE_TRACE=frames (tests/e2e/clockTrace.bash).
-source "$(dirname "$0")/common.bash"
+source "$(dirname "$0")/common.bash" "$1" "$2"
 source "$(dirname "$0")/clockTrace.bash"
 start_x
 
@@ -19,7 +19,7 @@ play_through_server_faults() {
   local server=$1 stream window
   start_sound_server "$server"
   KESTRANE_TRACE=frames demo_audio=pulseaudio start_demo "$source_dir" --window
-  window=$(wait_window "Vel - Kestrane" 60) || fail "$server: no window"
+  window=$(wait_window "$demo_title" 60) || fail "$server: no window"
   wait_trace "audio output" 30 || fail "$server: no audio output chosen"
   grep -q "audio output: .*through libpulse" "$work/stderr" || fail "$server: the demo did not play through the server"
   wait_trace "server played" 30 || fail "$server: the server never reported playing the music"

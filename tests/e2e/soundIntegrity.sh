@@ -3,7 +3,7 @@
 # 25 s of the sink's monitor from about 3 s of play on, aligned with the music window by window,
 # hold no dropout or discontinuity longer than 5 ms. (The 60 s figures, idle and beside two
 # CPU-bound processes, come from scripts/soundcheck; docs/benchmarks.md.)
-source "$(dirname "$0")/common.bash"
+source "$(dirname "$0")/common.bash" "$1" "$2"
 start_x
 for server in pulseaudio pipewire; do
   start_sound_server "$server"

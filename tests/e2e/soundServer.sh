@@ -3,7 +3,7 @@
 # service). Killed mid-run, the server takes no music time with it: the picture's clock goes on from where it was in real time (within 0.2 s
 # of the wall clock), and the presentation still plays to its end with exit code 0. With no server
 # at start, the silent clock runs from the first frame.
-source "$(dirname "$0")/common.bash"
+source "$(dirname "$0")/common.bash" "$1" "$2"
 export KESTRANE_TRACE=1
 demo_audio=pulseaudio
 start_x
@@ -23,7 +23,7 @@ kill_mid_run() {
   local server=$1 before win
   start_sound_server "$server"
   start_demo "$source_dir" --window
-  win=$(wait_window "Vel - Kestrane") || fail "$server: no window"
+  win=$(wait_window "$demo_title") || fail "$server: no window"
   wait_trace "clock at wall" 30 12 || fail "$server: no frames"
   pactl list short sink-inputs | grep -q . || fail "$server: the demo plays no stream through the server"
   # The kill follows a fresh clock line at once, so that the line is the music's position at the kill.
@@ -45,7 +45,7 @@ kill_mid_run pipewire
 # 2. No server at start: the silent clock from the first frame.
 isolate_pulse
 start_demo "$source_dir" --window
-win=$(wait_window "Vel - Kestrane") || fail "no window without a server"
+win=$(wait_window "$demo_title") || fail "no window without a server"
 wait_trace "clock at wall" 30 12 || fail "no frames without a server"
 # The silent clock is the wall clock; each trace line reads both within 2 ms of each other.
 expect_clock_follows_wall 2 0.02 "no server"

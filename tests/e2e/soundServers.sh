@@ -3,9 +3,9 @@
 # signal played into the null sink "out" is recorded whole from its monitor; killed, the server's
 # clients see it go; restarted, it plays again; a playing stream moves to a second null sink.
 # Prints start times, recorded length against wall time and pactl's latency of a playing stream.
-source "$(dirname "$0")/common.bash"
+source "$(dirname "$0")/common.bash" "$1" "$2"
 clients=""
-trap 'for p in $clients; do kill "$p" 2>/dev/null; done; cleanup' EXIT
+at_exit 'for p in $clients; do kill "$p" 2>/dev/null; done'
 
 rate=44100
 bytes_per_second=$(( rate * 4 ))

@@ -4,7 +4,7 @@
 # switches 20 times between the 800x600 window and full screen without a crash, keeping the
 # window (title Tove) and the music's clock (started once, never held up or turned back); a key
 # queued behind F1 is kept; M seeks a second ahead; Escape ends with exit code 0.
-source "$(dirname "$0")/common.bash"
+source "$(dirname "$0")/common.bash" "$1" "$2"
 source "$(dirname "$0")/screen.bash"
 source "$(dirname "$0")/weston.bash"
 start_weston 1920 1080
@@ -13,24 +13,24 @@ start_demo "$source_dir" --fullscreen
 wait_trace "video driver" 20 || fail "no video driver traced"
 grep -q "video driver wayland (WAYLAND_DISPLAY is set)" "$work/stderr" ||
   fail "not the wayland driver: $(grep "video driver" "$work/stderr")"
-wait_wl_window "Vel - Kestrane" >/dev/null || fail "no window titled Vel - Kestrane"
-expect_wl_full_screen_seen "at start" "Vel - Kestrane"
+wait_wl_window "$demo_title" >/dev/null || fail "no window titled $demo_title"
+expect_wl_full_screen_seen "at start" "$demo_title"
 
 rss() { awk '/^VmRSS/ {print $2}' "/proc/$demo_pid/status"; }
 rss_start=$(rss)
-title="Vel - Kestrane"
+title="$demo_title"
 start=$SECONDS
 for i in $(seq 20); do
   wait_wl_focus "$title" || fail "the keyboard is not on \"$title\" before F1 number $i"
   wl_tap $KEY_F1
   wait_trace "window \(switched\|re-created\)" 30 "$i" || fail "F1 number $i did not switch the window"
-  title=Tove
+  title=$reopened_title
   if [ $((i % 2)) = 1 ]; then
-    [ "$i" = 1 ] && expect_wl_window_seen "after F1" Tove
-    wait_wl_mode Tove window >/dev/null || fail "no 800x600 window after F1 number $i: $(wl_windows)"
+    [ "$i" = 1 ] && expect_wl_window_seen "after F1" "$reopened_title"
+    wait_wl_mode "$reopened_title" window >/dev/null || fail "no 800x600 window after F1 number $i: $(wl_windows)"
   else
-    [ "$i" = 2 ] && expect_wl_full_screen_seen "after F1 twice" Tove
-    wait_wl_mode Tove 1920 1080 >/dev/null || fail "not full screen after F1 number $i: $(wl_windows)"
+    [ "$i" = 2 ] && expect_wl_full_screen_seen "after F1 twice" "$reopened_title"
+    wait_wl_mode "$reopened_title" 1920 1080 >/dev/null || fail "not full screen after F1 number $i: $(wl_windows)"
   fi
   [ "$(wl_windows | wc -l)" = 1 ] || fail "more than one window after F1 number $i: $(wl_windows)"
 done
@@ -39,7 +39,7 @@ grep -q "window re-created" "$work/stderr" && fail "the window was re-created on
 [ "$(grep -c "music stream started" "$work/stderr")" = 1 ] || fail "the music was started again"
 
 # A key queued behind F1 is applied after the switch: F1 and M in one go.
-wait_wl_focus Tove || fail "the keyboard is not on Tove after 20 switches"
+wait_wl_focus "$reopened_title" || fail "the keyboard is not on Tove after 20 switches"
 wl_tap $KEY_F1
 wl_tap $KEY_M
 wait_trace "window switched" 30 21 || fail "F1 number 21 did not switch the window"
@@ -64,7 +64,7 @@ clock_pairs | awk -v from="$from" -v seek="$seek_wall" '
 last=$(clock_pairs | tail -1 | awk '{print $2}')
 awk -v a="$last" -v b="$from" 'BEGIN { exit !(a >= b + 1.0) }' || fail "M did not seek a second ahead of $from s (now $last s)"
 
-wait_wl_focus Tove || fail "the keyboard is not on Tove before Escape"
+wait_wl_focus "$reopened_title" || fail "the keyboard is not on Tove before Escape"
 wl_tap $KEY_ESC
 expect_exit_zero 20
 expect_no_gl_error

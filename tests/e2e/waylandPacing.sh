@@ -8,7 +8,7 @@
 # CPU time per second with vsync on against vsync off. The bounds leave room for a loaded machine
 # (headless Weston's cycle runs on timers, which load delays); the idle figures are in
 # docs/benchmarks.md.
-source "$(dirname "$0")/common.bash"
+source "$(dirname "$0")/common.bash" "$1" "$2"
 source "$(dirname "$0")/weston.bash"
 # The server first: each sets XDG_RUNTIME_DIR, and the demo finds the server by PULSE_SERVER.
 start_sound_server pulseaudio
@@ -21,7 +21,7 @@ ticks_per_second=$(getconf CLK_TCK)
 # its CPU time per second over SECONDS goes to $cpu.
 run_demo() {
   KESTRANE_TRACE=frames demo_audio=pulseaudio start_demo "$source_dir" --window --vsync "$1"
-  wait_wl_window "Vel - Kestrane" >/dev/null || fail "vsync $1: no window"
+  wait_wl_window "$demo_title" >/dev/null || fail "vsync $1: no window"
   wait_trace "server played" 30 || fail "vsync $1: the server never played the music"
   sleep 2
   local ticks

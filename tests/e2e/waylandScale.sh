@@ -3,15 +3,15 @@
 # holds 1600x1200 pixels and is drawn natively, as sharp as kestrane-render's 1600x1200 frame of
 # the same music time (its finest detail as a native frame's, not as an enlarged 800x600 frame's); full screen (F1) has
 # the picture at 2880x2160 between black pillars of 480 columns.
-source "$(dirname "$0")/common.bash"
+source "$(dirname "$0")/common.bash" "$1" "$2"
 source "$(dirname "$0")/screen.bash"
 source "$(dirname "$0")/weston.bash"
 start_weston 1920 1080 --scale=2
 [ "$(weston_ask outputs)" = "output 0 0 1920 1080 2" ] || fail "Weston's output: $(weston_ask outputs)"
 export KESTRANE_TRACE=frames
 start_demo "$source_dir" --window
-wait_wl_window "Vel - Kestrane" >/dev/null || fail "no window titled Vel - Kestrane"
-expect_wl_window_seen "at scale 2" "Vel - Kestrane" 2
+wait_wl_window "$demo_title" >/dev/null || fail "no window titled $demo_title"
+expect_wl_window_seen "at scale 2" "$demo_title" 2
 read -r x top <<<"$window_rect"
 
 # The frame on screen: the last one presented before the shot (the title card over the water;
@@ -48,10 +48,10 @@ awk -v s="$seen_smooth" -v n="$native_smooth" -v sb="$seen_block" -v nb="$native
   'BEGIN { exit !(s >= 0.75 * n && sb >= 0.5 * nb) }' ||
   fail "the window's picture has less fine detail than the native 1600x1200 frame: enlarged, not drawn natively"
 
-wait_wl_focus "Vel - Kestrane" || fail "the keyboard is not on the window"
+wait_wl_focus "$demo_title" || fail "the keyboard is not on the window"
 wl_tap $KEY_F1
-expect_wl_full_screen_seen "at scale 2" Tove 2
-wait_wl_focus Tove || fail "the keyboard is not on Tove"
+expect_wl_full_screen_seen "at scale 2" "$reopened_title" 2
+wait_wl_focus "$reopened_title" || fail "the keyboard is not on Tove"
 wl_tap $KEY_ESC
 expect_exit_zero 20
 expect_no_gl_error

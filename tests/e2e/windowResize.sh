@@ -2,13 +2,13 @@
 # On a 1920x1080 screen: answering No opens an 800x600 window in the middle of the screen (bare
 # screen around it). Resized to 1200x600 the picture refits between black pillars; resized to
 # 600x900, between black bars above and below. No GL error at any size; Escape ends with code 0.
-source "$(dirname "$0")/common.bash"
+source "$(dirname "$0")/common.bash" "$1" "$2"
 source "$(dirname "$0")/screen.bash"
 start_wide_screen
 export KESTRANE_TRACE=1
 start_demo "$source_dir"
 answer_start_question Escape
-win=$(wait_window "Vel - Kestrane") || fail "no window titled Vel - Kestrane"
+win=$(wait_window "$demo_title") || fail "no window titled $demo_title"
 expect_window_seen "at start" "$win" 800 600 560 240
 
 # 1200x600: an 800x600 picture between pillars of 200 columns, its letterbox bars of 80 rows.

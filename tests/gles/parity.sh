@@ -16,7 +16,7 @@
 # single differences, about 127 levels, in isolated pixels). A fog end off by one unit, quads split
 # along the other diagonal or the texture matrix ignored each put 63 to 73 frames outside these
 # bounds. KESTRANE_PARITY_KEEP=DIR keeps the frames and the figures in DIR.
-source "$(dirname "$0")/../e2e/common.bash" || exit 1
+source "$(dirname "$0")/../e2e/common.bash" "$1" "$2" || exit 1
 desktop=${KESTRANE_DESKTOP_BUILD:-$source_dir/build}
 [ -x "$desktop/kestrane-render" ] || skip "no desktop renderer in $desktop (scripts/test --gles builds it)"
 [ -x "$build/tests/kestrane-framediff" ] || fail "no kestrane-framediff in $build/tests"

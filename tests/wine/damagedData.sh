@@ -2,7 +2,7 @@
 # A damaged data folder under Wine behaves as on Linux (tests/e2e/damagedData.bash judges both):
 # with a texture missing, the music file empty or the model missing, kestrane.exe plays on with M
 # held to the end of the presentation, prints what the Linux build prints, and exits with code 0.
-source "$(dirname "$0")/../e2e/common.bash"
+source "$(dirname "$0")/../e2e/common.bash" "$1" "$2"
 source "$(dirname "$0")/wine.bash"
 source "$(dirname "$0")/../e2e/damagedData.bash"
 
@@ -19,12 +19,12 @@ run_case() {
   case_secs=$(( ($(date +%s%N) - started) / 100000000 ))
 }
 
-[ -f "$source_dir/data/music/ivo_marenk_-_kestrane.mp3" ] || fail "data/ is not generated yet"
+[ -f "$source_dir/$music_file" ] || fail "data/ is not generated yet"
 start_x
 make_prefix
 prepare_pristine
 failed=0
-for damage in "missing textures/water.png" "empty music/ivo_marenk_-_kestrane.mp3" "missing 3d/deformed2.obj"; do
+for damage in "missing textures/water.png" "empty ${music_file#data/}" "missing 3d/deformed2.obj"; do
   read -r kind file <<<"$damage"
   dir=$(damage_case "$kind" "$file") || fail "cannot damage $file"
   run_case "$dir" "" end

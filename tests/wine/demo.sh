@@ -3,7 +3,7 @@
 # keyboard), the window "Vel - Kestrane" is 800x600 and shows the picture, M jumps the music one
 # second, F1 re-creates the window full screen as "Tove" and again as a window (still "Tove"), and
 # Escape ends the program with exit code 0. The clock and the keys are read from KESTRANE_TRACE's lines on standard error.
-source "$(dirname "$0")/../e2e/common.bash"
+source "$(dirname "$0")/../e2e/common.bash" "$1" "$2"
 source "$(dirname "$0")/wine.bash"
 source "$(dirname "$0")/../e2e/screen.bash"
 
@@ -19,7 +19,7 @@ start_x
 make_prefix
 demo_audio=dummy KESTRANE_TRACE=1 start_windows_demo "$package"
 answer_start_question Escape
-win=$(wait_window "Vel - Kestrane" 60) || fail "no window titled Vel - Kestrane"
+win=$(wait_window "$demo_title" 60) || fail "no window titled $demo_title"
 [ "$(client_size "$win")" = "800x600" ] || fail "client area $(client_size "$win"), expected 800x600"
 wait_trace "clock at wall" 60 8 || fail "no frames traced"
 # Some part of the window shows a lit picture (the water sphere and the intro cards).
@@ -40,15 +40,15 @@ echo "M: $seeks seek; the next clock line is $distance s past where it started"
 awk -v d="$distance" 'BEGIN {exit !(d >= 0.99 && d <= 1.4)}' || fail "M moved the music $distance s, expected 1 s"
 
 hold_key "$win" F1
-tove=$(wait_window "Tove" 30) || fail "F1 did not re-create the window as Tove"
+tove=$(wait_window "$reopened_title" 30) || fail "F1 did not re-create the window as Tove"
 release_key F1
 [ "$(client_size "$tove")" = "800x600" ] || fail "the full-screen Tove is $(client_size "$tove"), expected the 800x600 screen"
-xwininfo -root -tree | grep -qF '"Vel - Kestrane"' && fail "the first window is still there after F1"
+xwininfo -root -tree | grep -qF "\"$demo_title\"" && fail "the first window is still there after F1"
 # Back to a window: re-created again (a new window), still titled "Tove".
 hold_key "$tove" F1
 back=""
 for _ in $(seq 300); do
-  back=$(wait_window "Tove" 1) && [ "$back" != "$tove" ] && break
+  back=$(wait_window "$reopened_title" 1) && [ "$back" != "$tove" ] && break
   back=""
   sleep 0.1
 done

@@ -7,7 +7,7 @@
 # in single rows at the edges of the floor's glitch bands, which follow the bass (mean 0.021,
 # 99.78 % within 4 levels). The frame one step (17 ms) later differs by a mean of 2 to 2.7 levels
 # with 67-84 % within 4.
-source "$(dirname "$0")/../e2e/common.bash"
+source "$(dirname "$0")/../e2e/common.bash" "$1" "$2"
 source "$(dirname "$0")/wine.bash"
 max_mean=0.05
 min_within=99.5

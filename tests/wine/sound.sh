@@ -6,7 +6,7 @@
 # it). Whole music with no dropout, as the Linux sound tests ask, is not required: Wine's driver
 # runs the stream on 20 ms of buffer, and on a loaded machine it underruns about once a second
 # (kestrane-soundcheck then finds no 1.5 s stretch to start its alignment from).
-source "$(dirname "$0")/../e2e/common.bash"
+source "$(dirname "$0")/../e2e/common.bash" "$1" "$2"
 source "$(dirname "$0")/wine.bash"
 [ -x "$build/tests/kestrane-musicfound" ] || fail "kestrane-musicfound is not built"
 start_x
@@ -20,11 +20,11 @@ sleep 20
 kill "$recorder"
 wait "$recorder" 2>/dev/null
 grep -m1 "audio output" "$work/stderr"
-win=$(wait_window "Vel - Kestrane" 5) || fail "no window titled Vel - Kestrane"
+win=$(wait_window "$demo_title" 5) || fail "no window titled $demo_title"
 hold_key "$win" Escape
 expect_exit_zero 30
 release_key Escape
-found=$("$build/tests/kestrane-musicfound" "$source_dir/data/music/ivo_marenk_-_kestrane.mp3" "$work/monitor.raw") ||
+found=$("$build/tests/kestrane-musicfound" "$source_dir/$music_file" "$work/monitor.raw") ||
   fail "the recording cannot be read"
 echo "$found"
 read -r _ _ loud _ blocks _ _ ordered _ first _ last _ <<<"$found"

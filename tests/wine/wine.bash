@@ -20,12 +20,8 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEARCH=win64
 
-# Stops every process of the private prefix (wineserver included) along with common.bash's.
-wine_cleanup() {
-  [ -d "$WINEPREFIX" ] && "$wineserver" -k >/dev/null 2>&1
-  cleanup
-}
-trap wine_cleanup EXIT
+# Every process of the private prefix (wineserver included) is stopped at exit.
+at_exit '[ -d "$WINEPREFIX" ] && "$wineserver" -k >/dev/null 2>&1' 
 
 # Makes the prefix (needs the display: start_x first). About 7 s on an idle machine.
 make_prefix() {
