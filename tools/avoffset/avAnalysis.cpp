@@ -222,6 +222,22 @@ std::string calibrationRefusal(const std::vector<ReferencePart>& parts, double t
     if (parts.empty() || 6 * agreeing < 5 * expected)
         return "only " + std::to_string(agreeing) + " of " + std::to_string(expected) +
                " reference changes agree with the recorder skew (five in six needed)";
+    for (size_t k = 0; k < parts.size(); ++k) {
+        const char* part = k < 2 ? kParts[k] : "of a further part";
+        for (size_t i = 0; i < parts[k].pairs.size(); ++i) {
+            const ReferencePair& p = parts[k].pairs[i];
+            const double off = p.difference - parts[k].skew;
+            if (std::fabs(off) > p.halfGap + kPairMargin) {
+                char text[300];
+                snprintf(text, sizeof text,
+                         "reference click %zu %s lies %+.0f ms off the recorder skew, beyond the %.0f ms its "
+                         "frames "
+                         "allow: the recorder's sound or picture moved within the run",
+                         i + 1, part, off * 1000, (p.halfGap + kPairMargin) * 1000);
+                return text;
+            }
+        }
+    }
     for (size_t k = 1; k < parts.size(); ++k) {
         const double moved = parts[k].skew - parts[k - 1].skew;
         if (std::fabs(moved) > tolerance) {
@@ -241,4 +257,38 @@ double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     size_t n = v.size();
     return n % 2 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
+}
+
+std::string stretchRefusal(const std::vector<SoundMatch>& matches, int rate, double limit) {
+    if (matches.empty()) return "";
+    // The median offset of each second from the first match on.
+    std::vector<std::vector<double>> seconds;
+    for (const SoundMatch& m : matches) {
+        const size_t s = size_t(std::max(0.0, m.time - matches.front().time));
+        if (seconds.size() <= s) seconds.resize(s + 1);
+        seconds[s].push_back(double(m.offset));
+    }
+    std::vector<double> levels;
+    std::vector<size_t> at;
+    for (size_t s = 0; s < seconds.size(); ++s)
+        if (!seconds[s].empty()) {
+            levels.push_back(median(seconds[s]));
+            at.push_back(s);
+        }
+    // Every second against every other: the first pair apart by more than the limit names the
+    // move and where it was seen first.
+    for (size_t b = 1; b < levels.size(); ++b)
+        for (size_t a = 0; a < b; ++a) {
+            const double moved = (levels[b] - levels[a]) / rate;
+            if (std::fabs(moved) <= limit) continue;
+            char text[300];
+            snprintf(
+                text, sizeof text,
+                "the recorded sound moved by %+.1f ms against the music between %zu s and %zu s of the "
+                "demo's "
+                "stretch (%.0f ms allowed): the recorder lost or gained sound, or the demo's stream skipped",
+                moved * 1000, at[b - 1], at[b], limit * 1000);
+            return text;
+        }
+    return "";
 }

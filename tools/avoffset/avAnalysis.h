@@ -49,19 +49,49 @@ SkewFit fitSkew(const std::vector<double>& changes, const std::vector<double>& c
 std::vector<int> pairAtSkew(const std::vector<double>& changes, const std::vector<double>& clicks,
                             double skew, double tolerance);
 
+// One agreeing pair of a reference run: click time - change time (s), and half the gap between the
+// two recorded frames that hold the change (s): the change lies somewhere in that gap, so its pair
+// may differ from the true skew by that much.
+struct ReferencePair {
+    double difference;
+    double halfGap;
+};
+
 // One run of the reference as fitted: how many of the changes it played agree with its skew.
 struct ReferencePart {
     int agreeing;
     int expected;
-    double skew;  // s
+    double skew;                            // s
+    std::vector<ReferencePair> pairs = {};  // the agreeing ones, in order
 };
+
+// A pair lies far from the others when its difference is further from the part's skew than half
+// its frame gap plus this: the skew's own uncertainty (a few ms), the reference's swap and the
+// grabber's timing. Seen: at most 4 ms beyond the half gap in runs whose sound held steady.
+const double kPairMargin = 0.008;
 
 // Why a calibration from the reference parts (before and after the demo) cannot be trusted, or
 // empty when it can. Each part needs more than half of its clicks to agree (its skew is then no
-// chance alignment), all parts together at least five in six, and the parts' skews must lie within
-// tolerance of each other: the skew is interpolated between them, which holds for a slow drift but
-// not for sound the recorder lost or gained in between.
+// chance alignment), all parts together at least five in six, no pair far from its part's skew
+// (above: the recorder's sound or picture moved within the run), and the parts' skews must lie
+// within tolerance of each other: the skew is interpolated between them, which holds for a slow
+// drift but not for sound the recorder lost or gained in between.
 std::string calibrationRefusal(const std::vector<ReferencePart>& parts, double tolerance);
+
+// The demo's stretch, read frame by frame: where each frame's sound was found in the music, as
+// the music frame less the recording's frame (one value while the recording follows the music
+// sample for sample), at the recorder's time of the frame (s).
+struct SoundMatch {
+    double time;
+    long offset;
+};
+
+// Why the recording's sound over the demo's stretch cannot be trusted, or empty when it can: the
+// median offset of some second of the stretch differs from another's by more than limit (s) at
+// rate (the recorder lost or gained sound there, or the demo's stream skipped: a loss and a gain
+// that cancel leave the seconds between them apart). Single frames matched elsewhere (a repeated
+// bar) do not move a second's median.
+std::string stretchRefusal(const std::vector<SoundMatch>& matches, int rate, double limit);
 
 double median(std::vector<double> values);
 

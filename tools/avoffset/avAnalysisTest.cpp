@@ -277,6 +277,98 @@ TEST(CalibrationRefusal, FiveInSixOverAllMoreThanHalfInEachPartAndOneSkew) {
     EXPECT_NE(calibrationRefusal({}, kTolerance), "");
 }
 
+namespace {
+
+// A reference run as the recorder sees it: the true skew, each change placed at the middle of a
+// 20 ms frame gap (or 40 ms where the grabber dropped a frame), so each pair's difference lies
+// within its half gap of the skew.
+ReferencePart steadyPart(double skew, uint32_t seed) {
+    ReferencePart part{15, 15, skew, {}};
+    for (int k = 0; k < 15; ++k) {
+        const double halfGap = k == 6 ? 0.020 : 0.010;
+        part.pairs.push_back({skew + halfGap * (2 * uniform(&seed) - 1), halfGap});
+    }
+    return part;
+}
+
+// The demo's stretch: 12 s of frames at 50 fps whose sound the recorder kept sample for sample
+// (offset 1234 frames against the music, give or take PipeWire's 3), with one frame in a hundred
+// matched to a repeat of the music 3.84 s away.
+std::vector<SoundMatch> steadyStretch() {
+    std::vector<SoundMatch> matches;
+    uint32_t seed = 5;
+    for (int i = 0; i < 600; ++i) {
+        long offset = 1234 + long(7 * uniform(&seed)) - 3;
+        if (i % 100 == 50) offset += 169344;
+        matches.push_back({1000.0 + i * 0.02, offset});
+    }
+    return matches;
+}
+
+// The frames from time t on, their sound moved by frames (a loss in the recording: > 0).
+void moveFrom(std::vector<SoundMatch>* matches, double t, long frames) {
+    for (SoundMatch& m : *matches)
+        if (m.time >= t) m.offset += frames;
+}
+
+const double kStretchLimit = 0.003;
+
+}  // namespace
+
+TEST(RecorderSound, SteadySoundPassesWithResamplingJitterAndStrayMatches) {
+    EXPECT_EQ(stretchRefusal(steadyStretch(), 44100, kStretchLimit), "");
+    EXPECT_EQ(stretchRefusal({}, 44100, kStretchLimit), "");
+    for (uint32_t seed = 1; seed <= 10; ++seed)
+        EXPECT_EQ(calibrationRefusal({steadyPart(-0.1, seed), steadyPart(-0.104, seed + 100)}, kTolerance),
+                  "")
+            << seed;
+}
+
+TEST(RecorderSound, AStepInTheStretchIsRefused) {
+    // PipeWire's monitor lost 1,411 samples (32 ms) when a stream asked for 60 ms; and a smaller
+    // loss, 4 ms, still over the limit.
+    for (long lost : {1411L, 176L, -1411L}) {
+        std::vector<SoundMatch> matches = steadyStretch();
+        moveFrom(&matches, 1005.3, lost);
+        const std::string refusal = stretchRefusal(matches, 44100, kStretchLimit);
+        EXPECT_NE(refusal, "") << lost;
+        EXPECT_NE(refusal.find(lost > 0 ? "moved by +" : "moved by -"), std::string::npos) << refusal;
+        EXPECT_NE(refusal.find("between 4 s and 5 s"), std::string::npos) << refusal;
+    }
+}
+
+TEST(RecorderSound, ALossAndAGainThatCancelAreRefused) {
+    // The first and the last second agree: only the seconds between show the recorder's sound
+    // 32 ms away.
+    std::vector<SoundMatch> matches = steadyStretch();
+    moveFrom(&matches, 1003.0, 1411);
+    moveFrom(&matches, 1008.0, -1411);
+    EXPECT_NE(stretchRefusal(matches, 44100, kStretchLimit), "");
+    // Two reference runs that agree on the skew while their clicks are not all at one skew: a loss
+    // and a gain within the run after the demo.
+    ReferencePart after = steadyPart(-0.1, 3);
+    for (size_t k = 5; k < 10; ++k) after.pairs[k].difference -= 0.032;
+    EXPECT_NE(calibrationRefusal({steadyPart(-0.1, 2), after}, kTolerance), "");
+}
+
+TEST(RecorderSound, AReferenceClickFarFromTheOthersIsRefused) {
+    ReferencePart before = steadyPart(-0.1, 4);
+    // 10 ms beyond its 10 ms half gap: the click moved, the others did not.
+    before.pairs[9].difference = -0.1 + 0.020;
+    EXPECT_EQ(
+        calibrationRefusal({before, steadyPart(-0.1, 5)}, kTolerance),
+        "reference click 10 before the demo lies +20 ms off the recorder skew, beyond the 18 ms its frames "
+        "allow: the recorder's sound or picture moved within the run");
+    // As far off, but where the grabber dropped a frame (40 ms between the two frames): allowed.
+    ReferencePart dropped = steadyPart(-0.1, 4);
+    dropped.pairs[6].difference = -0.1 - 0.020;
+    EXPECT_EQ(calibrationRefusal({dropped, steadyPart(-0.1, 5)}, kTolerance), "");
+    ReferencePart late = steadyPart(-0.1, 6);
+    late.pairs[0].difference = -0.1 - 0.0185;
+    EXPECT_NE(calibrationRefusal({steadyPart(-0.1, 5), late}, kTolerance).find("click 1 after the demo"),
+              std::string::npos);
+}
+
 TEST(Median, OddAndEvenCounts) {
     EXPECT_DOUBLE_EQ(median({3, 1, 2}), 2);
     EXPECT_DOUBLE_EQ(median({4, 1, 3, 2}), 2.5);

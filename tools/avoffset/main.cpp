@@ -45,6 +45,10 @@ const double kAgreement = 0.025;
 // follow the music, and a median would stand for a few seconds at most.
 const size_t kMinDemoReadings = 250;
 
+// The recording follows the music sample for sample over the stretch when nothing is lost: its
+// offset against the music stays within a few frames (PipeWire's resampling); 3 ms is a loss.
+const double kStretchStep = 0.003;
+
 using Options = AvOffsetOptions;
 
 struct Recording {
@@ -68,6 +72,7 @@ struct DemoReadings {
     std::vector<double> offsets, raws;  // ms, calibrated and not
     std::vector<double> firstSight;     // calibrated offset of each new picture, ms
     std::vector<double> pictureTimes;   // the recorder's time at each first sight
+    std::vector<SoundMatch> matches;    // where the stretch's sound was found in the music
     int unmatched = 0, poor = 0;
 };
 
@@ -142,8 +147,10 @@ void printSpread(const char* what, std::vector<double> v) {
 
 // Picture changes of the reference before the demo (part 0) or after it (part 1), on the recorder's
 // clock: the change fell between the frame before and the frame that shows it, so the middle is
-// taken, less how late the reference swapped the picture in after its click.
-std::vector<double> referenceChanges(const Recording& r, const Options& o, int part) {
+// taken, less how late the reference swapped the picture in after its click; halfGaps: half the
+// time between those two frames, how far the change may lie from that middle.
+std::vector<double> referenceChanges(const Recording& r, const Options& o, int part,
+                                     std::vector<double>* halfGaps) {
     const size_t from = part == 0 ? 0 : r.resumeFrame, to = part == 0 ? r.splitFrame : r.frames;
     std::vector<double> levels;
     for (size_t i = from; i < to; ++i) {
@@ -155,6 +162,7 @@ std::vector<double> referenceChanges(const Recording& r, const Options& o, int p
     for (int i : brightenings(levels)) {
         const size_t at = from + size_t(i);
         changes.push_back(0.5 * (r.times[at - 1] + r.times[at]) - o.shownLate);
+        halfGaps->push_back(0.5 * (r.times[at] - r.times[at - 1]));
     }
     return changes;
 }
@@ -180,20 +188,33 @@ Calibration calibrate(const Recording& r, const Options& o, std::string* refusal
     std::vector<ReferencePart> fitted;
     double skews[2] = {0, 0}, times[2] = {0, 1};
     for (int part = 0; part < parts; ++part) {
-        const std::vector<double> changes = referenceChanges(r, o, part),
+        std::vector<double> halfGaps;
+        const std::vector<double> changes = referenceChanges(r, o, part, &halfGaps),
                                   clicks = referenceClicks(r, o, part);
         const SkewFit fit = fitSkew(changes, clicks, -kSkewRange, kSkewRange, kAgreement);
         printf(
             "reference %s: %zu picture changes, %zu clicks, %d of %d played agree within %.0f ms of one "
             "skew\n",
             kPart[part], changes.size(), clicks.size(), fit.agreeing, o.clicks, kAgreement * 1000);
-        fitted.push_back({fit.agreeing, o.clicks, fit.skew});
-        std::vector<double> differences, pairedTimes, frameGaps;
+        ReferencePart fittedPart{fit.agreeing, o.clicks, fit.skew, {}};
+        std::vector<double> differences, pairedTimes;
         for (size_t i = 0; i < changes.size(); ++i)
             if (fit.pairs.size() > i && fit.pairs[i] >= 0) {
-                differences.push_back((clicks[size_t(fit.pairs[i])] - changes[i]) * 1000);
+                const double difference = clicks[size_t(fit.pairs[i])] - changes[i];
+                differences.push_back(difference * 1000);
                 pairedTimes.push_back(changes[i]);
+                fittedPart.pairs.push_back({difference, halfGaps[i]});
             }
+        fitted.push_back(fittedPart);
+        double beyond = -1e9;
+        for (const ReferencePair& p : fittedPart.pairs)
+            beyond = std::max(beyond, std::fabs(p.difference - fit.skew) - p.halfGap);
+        if (!fittedPart.pairs.empty())
+            printf(
+                "reference %s: the pair furthest from the skew lies %+.1f ms beyond what its frames allow "
+                "(over %.0f "
+                "ms is refused)\n",
+                kPart[part], beyond * 1000, kPairMargin * 1000);
         if (differences.empty()) continue;
         printSpread(
             (std::string("recorder skew ") + kPart[part] + " (sound time - picture time of one instant)")
@@ -291,6 +312,9 @@ DemoReadings readDemo(const Recording& r, const Options& o, const std::vector<fl
             ++d.poor;
             continue;
         }
+        // Only frames read whole: a sound matched to a repeat of the music elsewhere finds no
+        // scroller near its time.
+        d.matches.push_back({r.times[i], offset});
         d.offsets.push_back((pictureTime - soundTime) * 1000);
         d.raws.push_back((pictureTime - rawSoundTime) * 1000);
         // A new picture of the demo (the scroller moved by more than half a pixel since the last
@@ -340,6 +364,8 @@ int main(int argc, char** argv) {
     const DemoReadings demo = readDemo(recording, options, music, references, calibration);
     printf("demo: %zu frames read (%d without a sound match, %d without a clear scroller)\n",
            demo.offsets.size(), demo.unmatched, demo.poor);
+    const std::string moved = stretchRefusal(demo.matches, kRate, kStretchStep);
+    if (!moved.empty()) return refuse(moved);
     if (demo.offsets.size() < kMinDemoReadings)
         return refuse("only " + std::to_string(demo.offsets.size()) + " of the demo's frames read (" +
                       std::to_string(kMinDemoReadings) + " needed)");
