@@ -2,7 +2,8 @@
 # Under Weston with Xwayland (DISPLAY and WAYLAND_DISPLAY both set): the demo still chooses the
 # wayland driver; SDL_VIDEODRIVER=x11 runs it through Xwayland, where F1 really re-creates the
 # window (full screen, then the 800x600 window again, both titled Tove) and Escape ends with exit
-# code 0; a Wayland session whose compositor cannot be reached falls back to x11.
+# code 0; a Wayland session whose compositor cannot be reached falls back to x11, and so does one
+# whose compositor offers no seat (SDL's wayland driver would crash in its start), said on one line.
 source "$(dirname "$0")/common.bash"
 source "$(dirname "$0")/screen.bash"
 source "$(dirname "$0")/weston.bash"
@@ -25,6 +26,22 @@ wait_trace "video driver x11 (wayland could not start)" 30 ||
   fail "no fallback to x11: $(grep "video driver" "$work/stderr")"
 wait_wl_window "Vel - Kestrane" >/dev/null || fail "no window through Xwayland"
 signal_and_expect_exit_zero TERM >/dev/null
+
+# A second, bare Weston (no seat: our module not loaded): x11 through the first one's Xwayland.
+weston --backend=headless-backend.so --use-pixman --idle-time=0 --socket=kestrane-seatless \
+  --width=800 --height=600 >"$work/weston-seatless.log" 2>&1 &
+seatless_pid=$!
+at_exit end_process "$seatless_pid" 30
+for _ in $(seq 100); do [ -S "$XDG_RUNTIME_DIR/kestrane-seatless" ] && break; sleep 0.1; done
+[ -S "$XDG_RUNTIME_DIR/kestrane-seatless" ] || fail "the seatless Weston did not start"
+no_seat_line="kestrane: the Wayland compositor offers no wl_seat, which SDL's wayland driver needs"
+WAYLAND_DISPLAY=kestrane-seatless start_demo "$source_dir" --window
+wait_trace "video driver x11 (wayland could not start)" 30 ||
+  fail "no fallback to x11 without a seat: $(grep -v "^kestrane-trace: clock" "$work/stderr" | head -5)"
+grep -qxF "$no_seat_line; trying x11" "$work/stderr" || fail "the missing seat was not said"
+wait_wl_window "Vel - Kestrane" >/dev/null || fail "no window through Xwayland without a seat"
+signal_and_expect_exit_zero TERM >/dev/null
+end_process "$seatless_pid" 30
 
 # Forced x11: F1 re-creates the window.
 SDL_VIDEODRIVER=x11 start_demo "$source_dir" --window
