@@ -4,7 +4,7 @@
 # window (full screen, then the 800x600 window again, both titled Tove) and Escape ends with exit
 # code 0; a Wayland session whose compositor cannot be reached falls back to x11, and so does one
 # whose compositor offers no seat (SDL's wayland driver would crash in its start), said on one line.
-source "$(dirname "$0")/common.bash"
+source "$(dirname "$0")/common.bash" "$1" "$2"
 source "$(dirname "$0")/screen.bash"
 source "$(dirname "$0")/weston.bash"
 command -v Xwayland >/dev/null || skip "no Xwayland"
@@ -17,14 +17,14 @@ start_demo "$source_dir" --window
 wait_trace "video driver" 20 || fail "no video driver traced"
 grep -q "video driver wayland (WAYLAND_DISPLAY is set)" "$work/stderr" ||
   fail "not the wayland driver with DISPLAY set too: $(grep "video driver" "$work/stderr")"
-wait_wl_window "Vel - Kestrane" >/dev/null || fail "no window titled Vel - Kestrane"
+wait_wl_window "$demo_title" >/dev/null || fail "no window titled $demo_title"
 signal_and_expect_exit_zero TERM >/dev/null
 
 # No compositor at WAYLAND_DISPLAY: x11, said so.
 WAYLAND_DISPLAY=kestrane-missing start_demo "$source_dir" --window
 wait_trace "video driver x11 (wayland could not start)" 30 ||
   fail "no fallback to x11: $(grep "video driver" "$work/stderr")"
-wait_wl_window "Vel - Kestrane" >/dev/null || fail "no window through Xwayland"
+wait_wl_window "$demo_title" >/dev/null || fail "no window through Xwayland"
 signal_and_expect_exit_zero TERM >/dev/null
 
 # A second, bare Weston (no seat: our module not loaded): x11 through the first one's Xwayland.
@@ -39,7 +39,7 @@ WAYLAND_DISPLAY=kestrane-seatless start_demo "$source_dir" --window
 wait_trace "video driver x11 (wayland could not start)" 30 ||
   fail "no fallback to x11 without a seat: $(grep -v "^kestrane-trace: clock" "$work/stderr" | head -5)"
 grep -qxF "$no_seat_line; trying x11" "$work/stderr" || fail "the missing seat was not said"
-wait_wl_window "Vel - Kestrane" >/dev/null || fail "no window through Xwayland without a seat"
+wait_wl_window "$demo_title" >/dev/null || fail "no window through Xwayland without a seat"
 signal_and_expect_exit_zero TERM >/dev/null
 end_process "$seatless_pid" 30
 
@@ -47,18 +47,18 @@ end_process "$seatless_pid" 30
 SDL_VIDEODRIVER=x11 start_demo "$source_dir" --window
 wait_trace "video driver x11 (SDL_VIDEODRIVER is set: x11)" 30 ||
   fail "SDL_VIDEODRIVER=x11 did not win: $(grep "video driver" "$work/stderr")"
-expect_wl_window_seen "through Xwayland" "Vel - Kestrane"
-title="Vel - Kestrane"
+expect_wl_window_seen "through Xwayland" "$demo_title"
+title=$demo_title
 for i in 1 2; do
   wait_wl_focus "$title" || fail "the keyboard is not on \"$title\" before F1 number $i"
   wl_tap $KEY_F1
   wait_trace "window re-created" 30 "$i" || fail "F1 number $i did not re-create the window"
-  title=Tove
+  title=$reopened_title
 done
 grep -q "window switched" "$work/stderr" && fail "the x11 window was switched, not re-created"
-expect_wl_window_seen "re-created twice through Xwayland" Tove
+expect_wl_window_seen "re-created twice through Xwayland" "$reopened_title"
 [ "$(wl_windows | wc -l)" = 1 ] || fail "more than one window: $(wl_windows)"
-wait_wl_focus Tove || fail "the keyboard is not on Tove"
+wait_wl_focus "$reopened_title" || fail "the keyboard is not on Tove"
 wl_tap $KEY_ESC
 expect_exit_zero 20
 expect_no_gl_error
