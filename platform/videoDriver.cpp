@@ -79,7 +79,7 @@ bool initVideoDriver() {
                     "%s\n",
                     lacking, choice.fallback);
         } else {
-            SDL_SetHint(SDL_HINT_VIDEODRIVER, choice.first);
+            SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, choice.first, SDL_HINT_OVERRIDE);
             if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
                 traceLine("video driver %s (%s)", SDL_GetCurrentVideoDriver(), choice.reason);
                 return true;
@@ -87,7 +87,9 @@ bool initVideoDriver() {
             traceLine("video driver %s failed (%s); trying %s", choice.first, SDL_GetError(),
                       choice.fallback);
         }
-        SDL_SetHint(SDL_HINT_VIDEODRIVER, choice.fallback);
+        // Above SDL_VIDEODRIVER set empty, which a plain hint would not be: SDL would then try every
+        // driver after the fallback, wayland among them.
+        SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, choice.fallback, SDL_HINT_OVERRIDE);
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
         traceLine("video driver %s (%s could not start)", SDL_GetCurrentVideoDriver(), choice.first);
         return true;

@@ -41,6 +41,25 @@ wait_trace "video driver x11 (wayland could not start)" 30 ||
 grep -qxF "$no_seat_line; trying x11" "$work/stderr" || fail "the missing seat was not said"
 wait_wl_window "$demo_title" >/dev/null || fail "no window through Xwayland without a seat"
 signal_and_expect_exit_zero TERM >/dev/null
+# No X display either, with SDL_VIDEODRIVER unset, set empty (SDL would then try every driver after
+# x11, wayland among them, had the fallback not overridden it) or forced to wayland: the line, then
+# the error box or nothing, and no crash; a stop ends what still runs.
+for forced in unset "" wayland; do
+  if [ "$forced" = unset ]; then driver=(-u SDL_VIDEODRIVER); else driver=(SDL_VIDEODRIVER="$forced"); fi
+  (cd "$source_dir" && exec env -u DISPLAY "${driver[@]}" WAYLAND_DISPLAY=kestrane-seatless SDL_AUDIODRIVER=dummy \
+    "$build/kestrane" --window >"$work/stdout" 2>"$work/stderr") &
+  demo_pid=$!
+  wait_trace "^$no_seat_line" 20 || fail "SDL_VIDEODRIVER $forced, no X display: $(head -3 "$work/stderr")"
+  sleep 1
+  if kill -0 "$demo_pid" 2>/dev/null; then
+    signal_and_expect_exit_zero TERM >/dev/null
+  else
+    wait "$demo_pid"
+    rc=$?
+    demo_pid=""
+    [ "$rc" -lt 128 ] || fail "SDL_VIDEODRIVER $forced, no X display: exit code $rc"
+  fi
+done
 end_process "$seatless_pid" 30
 
 # Forced x11: F1 re-creates the window.
