@@ -70,9 +70,16 @@ DWORD WINAPI watchForStop(void*) {
 // The export's stop events: the signal number they stand for (0: none yet).
 volatile sig_atomic_t caughtSignal = 0;
 int catchDepth = 0;
+// Set when the export lets the events go, its files finished or removed (manual reset).
+HANDLE exportReleased = nullptr;
+// How long a closed console, log-off or shut-down waits for that: Windows ends the process as
+// soon as the handler returns, or about 5 s after the event.
+const DWORD kReleaseWaitMs = 4000;
 
 BOOL WINAPI onCaughtEvent(DWORD type) {
-    caughtSignal = (type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT) ? SIGINT : SIGTERM;
+    const bool interrupt = type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT;
+    caughtSignal = interrupt ? SIGINT : SIGTERM;
+    if (!interrupt && exportReleased) WaitForSingleObject(exportReleased, kReleaseWaitMs);
     return TRUE;
 }
 
@@ -122,11 +129,15 @@ void stopProtocolAfterBox(bool paused) {
 
 void platformCatchStopSignals() {
     if (catchDepth++ > 0) return;
+    if (!exportReleased) exportReleased = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (exportReleased) ResetEvent(exportReleased);
     SetConsoleCtrlHandler(onCaughtEvent, TRUE);
 }
 
 void platformReleaseStopSignals() {
     if (catchDepth == 0 || --catchDepth > 0) return;
+    // A handler waiting for this returns, and the process may end, before the removal below.
+    if (exportReleased) SetEvent(exportReleased);
     SetConsoleCtrlHandler(onCaughtEvent, FALSE);
 }
 

@@ -1,11 +1,13 @@
 // pngFrames.cpp
 // kestrane-render's PNG modes: single frames (--time) and sequences (--from/--to/--fps), each frame
 // played through and written as DIR/t<T>.png under a temporary name that is synced and renamed
-// only when complete, so a final name never holds a partial picture.
+// only when complete, so a final name never holds a partial picture. A stop (Ctrl+C, kill, a closed
+// console) ends the export after the frame being written.
 #include <png.h>
 
 #include <sys/stat.h>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -108,11 +110,25 @@ std::string frameName(long long ms) {
     return name;
 }
 
-int runPngFrames(const RenderRequest& request) {
+namespace {
+
+// The signal that stopped the export (0 while none has): Ctrl+C, kill, a closed terminal or console.
+int stopCaught() { return *platformCaughtStopSignal(); }
+
+// Stops after the frame being written, which is finished under its final name; nothing is left
+// under a temporary name. Returns the exit code for the stop.
+int interrupted(long long written, long long requested) {
+    fprintf(stderr, "kestrane-render: %s after %lld of %lld frames; every frame written is whole\n",
+            stopCaught() == SIGINT ? "interrupted" : "stopped by a signal", written, requested);
+    return 128 + stopCaught();
+}
+
+int writePngFrames(const RenderRequest& request) {
     std::string folder = request.out;
     while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
     if (!prepareFolder(folder)) return 1;
     if (!openOfflineDemo(request.width, request.height)) return 1;
+    if (stopCaught()) return interrupted(0, 0);
     std::vector<unsigned char> rgb(size_t(offlineFrameWidth()) * size_t(offlineFrameHeight()) * 3);
     if (request.mode == RenderMode::Sequence) {
         // Frames n with from <= n*D/N <= to, each following the one before as in the run.
@@ -125,6 +141,7 @@ int runPngFrames(const RenderRequest& request) {
             } else {
                 renderNextFrameAt(ms);
             }
+            if (stopCaught()) return interrupted(n - first, last - first + 1);
             // A full disk or a vanished folder: the frames after it would fail as well.
             if (!writeFrame(folder, ms, &rgb)) {
                 fprintf(stderr, "kestrane-render: stopped after %lld of %lld frames\n", n - first,
@@ -135,9 +152,22 @@ int runPngFrames(const RenderRequest& request) {
         return 0;
     }
     int failures = 0;
+    long long done = 0;
     for (long long ms : request.timesMs) {
         renderPlayedThroughFrame(ms, request.rate);
+        if (stopCaught()) return interrupted(done - failures, (long long)request.timesMs.size());
         if (!writeFrame(folder, ms, &rgb)) ++failures;
+        ++done;
     }
     return failures == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int runPngFrames(const RenderRequest& request) {
+    catchStopSignals();  // before the demo opens, so that SDL does not take them
+    int status = writePngFrames(request);
+    // From here a closing console may end the process: what the export wrote is complete.
+    releaseStopSignals();
+    return status;
 }

@@ -144,7 +144,8 @@ int refuseRenderRequest(const char* why);
 // PNG frames (pngFrames.cpp).
 // ---------------------------------------------------------------------------------------------
 // Draws the request's --time frames or sequence and writes them into request.out; the exit code:
-// 0 when every frame was written, 1 otherwise (each failure said on standard error).
+// 0 when every frame was written, 1 otherwise (each failure said on standard error), 128 + signal
+// when a stop came: the frame being written is finished first and nothing partial is left.
 int runPngFrames(const RenderRequest& request);
 // Writes folder/name under a temporary name beside it, synced to the disk, and renames it when
 // complete, so the final name only ever holds a whole picture. False with a message, and nothing
