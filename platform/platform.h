@@ -57,9 +57,9 @@ int platformMessageBox(const char* text, const char* caption, unsigned style);
 // returns 0 without a box when a stop was asked for before it.
 
 // ---------------------------------------------------------------------------------------------
-// SIGTERM and SIGINT end the demo with exit code 0 (platform/stopSignals.cpp). Until the watcher
-// runs, and while a message box is open, a stop ends the process at once; otherwise the loop ends
-// on the next turn, and a process that has not ended half a second later exits by itself
+// SIGTERM and SIGINT end the demo with exit code 0 (platform/stopSignalsLinux.cpp). Until the
+// watcher runs, and while a message box is open, a stop ends the process at once; otherwise the
+// loop ends on the next turn, and a process that has not ended half a second later exits by itself
 // (start-up that is still loading, say).
 // ---------------------------------------------------------------------------------------------
 void platformWatchStopSignals();

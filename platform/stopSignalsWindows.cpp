@@ -1,7 +1,7 @@
 // stopSignalsWindows.cpp
 // The stop protocol on Windows: console control events stand in for the signals (Ctrl+C and
 // Ctrl+Break for SIGINT; the console closed, log-off and shut-down for SIGTERM). The phases are
-// those of stopSignals.cpp. Windows calls the handler on a thread of its own and shows a message
+// those of stopSignalsLinux.cpp. Windows calls the handler on a thread of its own and shows a message
 // box in this process (no forked child), so a stop during a box ends the process from there.
 // A windowed program without a console receives no control events; closing its window quits it.
 #include <windows.h>

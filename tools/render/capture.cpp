@@ -20,7 +20,7 @@
 
 namespace {
 
-// The signal that stopped the export (platform/stopSignals.cpp catches it), 0 while none has.
+// The signal that stopped the export (platform/stopSignalsLinux.cpp catches it), 0 while none has.
 const volatile sig_atomic_t& stopSignal = *platformCaughtStopSignal();
 
 }  // namespace

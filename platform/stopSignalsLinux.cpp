@@ -1,4 +1,4 @@
-// stopSignals.cpp
+// stopSignalsLinux.cpp
 // The stop protocol: how SIGTERM and SIGINT end the demo with exit code 0 at any moment, how a
 // forked message box goes with it, and how the offline renderer's export catches them as a flag.
 // Phases of the demo (one atomic word, so that the handler and the main thread agree on each):
