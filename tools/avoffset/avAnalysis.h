@@ -65,15 +65,21 @@ struct ReferencePart {
     std::vector<ReferencePair> pairs = {};  // the agreeing ones, in order
 };
 
-// A pair lies far from the others when its difference is further from the part's skew than half
-// its frame gap plus this: the skew's own uncertainty (a few ms), the reference's swap and the
-// grabber's timing. Seen: at most 4 ms beyond the half gap in runs whose sound held steady.
-const double kPairMargin = 0.008;
+// How far pair i's span (its difference, give or take its half gap) lies outside the skew that
+// most pairs of its run allow (where the most spans overlap: all of them, in a run whose sound and
+// picture held steady, up to a little jitter of the grabber's timestamps and the reference's
+// swaps), s; <= 0 inside it.
+double pairOutside(const std::vector<ReferencePair>& pairs, size_t i);
+
+// A pair lies far from the others when it lies more than this outside what most allow. Seen: at
+// most 3.1 ms in sixteen runs whose sound held steady; a click 20 ms off among pairs 10 ms either
+// side of the skew lies up to 10 ms outside.
+const double kPairMargin = 0.006;
 
 // Why a calibration from the reference parts (before and after the demo) cannot be trusted, or
 // empty when it can. Each part needs more than half of its clicks to agree (its skew is then no
-// chance alignment), all parts together at least five in six, no pair far from its part's skew
-// (above: the recorder's sound or picture moved within the run), and the parts' skews must lie
+// chance alignment), all parts together at least five in six, no pair far from the others of its
+// part (above: the recorder's sound or picture moved within the run), and the parts' skews must lie
 // within tolerance of each other: the skew is interpolated between them, which holds for a slow
 // drift but not for sound the recorder lost or gained in between.
 std::string calibrationRefusal(const std::vector<ReferencePart>& parts, double tolerance);

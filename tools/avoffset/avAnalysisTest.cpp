@@ -353,12 +353,16 @@ TEST(RecorderSound, ALossAndAGainThatCancelAreRefused) {
 
 TEST(RecorderSound, AReferenceClickFarFromTheOthersIsRefused) {
     ReferencePart before = steadyPart(-0.1, 4);
-    // 10 ms beyond its 10 ms half gap: the click moved, the others did not.
+    // 20 ms off, its frames 20 ms apart: 10 ms beyond its own half gap, outside what the others
+    // allow by more than 6 ms.
     before.pairs[9].difference = -0.1 + 0.020;
-    EXPECT_EQ(
-        calibrationRefusal({before, steadyPart(-0.1, 5)}, kTolerance),
-        "reference click 10 before the demo lies +20 ms off the recorder skew, beyond the 18 ms its frames "
-        "allow: the recorder's sound or picture moved within the run");
+    const std::string refusal = calibrationRefusal({before, steadyPart(-0.1, 5)}, kTolerance);
+    EXPECT_EQ(refusal.substr(0, 47), "reference click 10 before the demo lies 9 ms ou") << refusal;
+    EXPECT_NE(refusal.find("outside the skew most clicks' frames allow (6 ms allowed): the recorder's sound "
+                           "or picture moved within the run"),
+              std::string::npos)
+        << refusal;
+    EXPECT_GT(pairOutside(before.pairs, 9), 0.006);
     // As far off, but where the grabber dropped a frame (40 ms between the two frames): allowed.
     ReferencePart dropped = steadyPart(-0.1, 4);
     dropped.pairs[6].difference = -0.1 - 0.020;
@@ -367,6 +371,9 @@ TEST(RecorderSound, AReferenceClickFarFromTheOthersIsRefused) {
     late.pairs[0].difference = -0.1 - 0.0185;
     EXPECT_NE(calibrationRefusal({steadyPart(-0.1, 5), late}, kTolerance).find("click 1 after the demo"),
               std::string::npos);
+    // A steady run: every pair inside what the others allow.
+    const ReferencePart steady = steadyPart(-0.1, 7);
+    for (size_t i = 0; i < steady.pairs.size(); ++i) EXPECT_LE(pairOutside(steady.pairs, i), 0.0) << i;
 }
 
 TEST(Median, OddAndEvenCounts) {

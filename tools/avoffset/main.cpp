@@ -206,15 +206,15 @@ Calibration calibrate(const Recording& r, const Options& o, std::string* refusal
                 fittedPart.pairs.push_back({difference, halfGaps[i]});
             }
         fitted.push_back(fittedPart);
-        double beyond = -1e9;
-        for (const ReferencePair& p : fittedPart.pairs)
-            beyond = std::max(beyond, std::fabs(p.difference - fit.skew) - p.halfGap);
-        if (!fittedPart.pairs.empty())
+        double outside = -1e300;
+        for (size_t i = 0; i < fittedPart.pairs.size(); ++i)
+            outside = std::max(outside, pairOutside(fittedPart.pairs, i));
+        if (fittedPart.pairs.size() > 1)
             printf(
-                "reference %s: the pair furthest from the skew lies %+.1f ms beyond what its frames allow "
-                "(over %.0f "
-                "ms is refused)\n",
-                kPart[part], beyond * 1000, kPairMargin * 1000);
+                "reference %s: the click furthest from the others lies %+.1f ms outside the skew their "
+                "frames "
+                "allow (over %.0f ms is refused)\n",
+                kPart[part], outside * 1000, kPairMargin * 1000);
         if (differences.empty()) continue;
         printSpread(
             (std::string("recorder skew ") + kPart[part] + " (sound time - picture time of one instant)")
