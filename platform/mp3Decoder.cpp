@@ -1,10 +1,11 @@
 // mp3Decoder.cpp
-// libmpg123 over a memory block: the music stream's decoders and the whole-block decoding the tools
-// use. Always stereo 16-bit at kSampleRate; a full scan at open makes seeks sample-exact.
-#include "platform/mp3Decoder.h"
-
+// decodeMp3: libmpg123 over a memory block, decoded whole, always stereo 16-bit at kSampleRate. The
+// music stream and the tools read the samples it returns.
+#include <mpg123.h>
 #include <sys/types.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +13,13 @@
 #include "platform/platform.h"
 
 namespace {
+
+// A read position over the memory block.
+struct MemoryReader {
+    const unsigned char* data;
+    long length;
+    long position;
+};
 
 ssize_t readMemory(void* handle, void* buffer, size_t bytes) {
     MemoryReader* r = static_cast<MemoryReader*>(handle);
@@ -32,10 +40,8 @@ off_t seekMemory(void* handle, off_t offset, int whence) {
     return target;
 }
 
-}  // namespace
-
-// Opens a decoder over the block that always yields stereo 16-bit at kSampleRate, with a full scan
-// for exact seeking. Null when the data holds no decodable MPEG audio.
+// Opens a decoder over the block that always yields stereo 16-bit at kSampleRate (a full scan gives
+// the exact length). Null when the data holds no decodable MPEG audio.
 mpg123_handle* openDecoder(MemoryReader* reader) {
     static bool initialised = false;
     if (!initialised) {
@@ -74,20 +80,7 @@ void closeDecoder(mpg123_handle* h) {
     mpg123_delete(h);
 }
 
-// Reads up to frames stereo frames; the rest of the buffer is silence. Returns frames decoded.
-long readFrames(mpg123_handle* h, int16_t* out, long frames) {
-    long done = 0;
-    while (h && done < frames) {
-        size_t got = 0;
-        int rc =
-            mpg123_read(h, reinterpret_cast<unsigned char*>(out + done * 2), size_t(frames - done) * 4, &got);
-        done += long(got / 4);
-        if (rc == MPG123_NEW_FORMAT) continue;
-        if (rc != MPG123_OK || got == 0) break;
-    }
-    if (done < frames) memset(out + done * 2, 0, size_t(frames - done) * 4);
-    return done;
-}
+}  // namespace
 
 bool decodeMp3(const unsigned char* data, long length, int16_t** pcm, long* frames, int* rate,
                int* channels) {

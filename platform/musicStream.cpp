@@ -11,7 +11,6 @@
 #include <mutex>
 
 #include "platform/audioOutput.h"
-#include "platform/mp3Decoder.h"
 #include "platform/musicClock.h"
 #include "platform/platform.h"
 #include "platform/trace.h"
@@ -23,14 +22,28 @@ const int kSpectrumSize = 1024;
 
 }  // namespace
 
+// The music is decoded once, whole, when the stream opens (a quarter of a second for the 203 s
+// here): the output, the seeks and the spectrum then read the same samples at the same frame. Two
+// decoders, one played straight through and one seeking, disagree after a damaged frame (the one
+// played resyncs past it, the index that seeks use does not), and the sound would then lag or lead
+// the picture until the next seek.
 struct MusicStream {
-    MemoryReader playReader;
-    MemoryReader analysisReader;
-    mpg123_handle* play;      // decodes for the output, under the lock
-    mpg123_handle* analysis;  // decodes for the spectrum, on the main thread only
-    long long totalFrames;    // decodable length; silence and a running clock follow
-    bool silent;              // no music at all: a clock over silence
+    int16_t* pcm;           // stereo frames, totalFrames of them
+    long long totalFrames;  // decoded length; silence and a running clock follow
+    bool silent;            // no music at all: a clock over silence
 };
+
+namespace {
+
+// Copies count frames of the music from frame on into out, silence past its end.
+void copyFrames(const MusicStream* s, long long frame, int16_t* out, long count) {
+    long have = 0;
+    if (s->pcm && frame < s->totalFrames) have = long(std::min<long long>(count, s->totalFrames - frame));
+    if (have > 0) memcpy(out, s->pcm + frame * 2, size_t(have) * 4);
+    if (have < count) memset(out + have * 2, 0, size_t(count - have) * 4);
+}
+
+}  // namespace
 
 namespace {
 
@@ -51,8 +64,6 @@ long long decodedFrame = 0;       // next music frame handed to the output
 void aimLocked(long long frame) {
     if (frame < 0) return;
     decodedFrame = frame;
-    if (current && current->play && frame < current->totalFrames)
-        mpg123_seek(current->play, off_t(frame), SEEK_SET);
 }
 
 // Whether SDL_AUDIODRIVER leaves the choice to us or names a sound server: then a PulseAudio-
@@ -77,11 +88,7 @@ long long streamRender(int16_t* out, long frames, long long device) {
     std::lock_guard<std::mutex> guard(lock);
     if (!current || !clockPlaying(&musicClock)) return -1;
     if (clockSegmentPending(&musicClock)) clockPlaceSegment(&musicClock, device, decodedFrame);
-    if (current->play && decodedFrame < current->totalFrames) {
-        readFrames(current->play, out, frames);
-    } else {
-        memset(out, 0, size_t(frames) * 4);
-    }
+    copyFrames(current, decodedFrame, out, frames);
     decodedFrame += frames;
     return decodedFrame - frames;
 }
@@ -161,8 +168,7 @@ void audioClose() {
     traceFlushEvents();
     std::lock_guard<std::mutex> guard(lock);
     if (current) {
-        closeDecoder(current->play);
-        closeDecoder(current->analysis);
+        free(current->pcm);
         delete current;
         current = nullptr;
     }
@@ -175,18 +181,13 @@ MusicStream* audioStreamOpen(const unsigned char* data, long length) {
         s->silent = true;
         return s;
     }
-    s->playReader = {data, length, 0};
-    s->analysisReader = {data, length, 0};
-    s->play = openDecoder(&s->playReader);
-    s->analysis = s->play ? openDecoder(&s->analysisReader) : nullptr;
-    if (!s->play || !s->analysis) {
-        closeDecoder(s->play);
-        closeDecoder(s->analysis);
+    long frames = 0;
+    int rate = 0, channels = 0;
+    if (!decodeMp3(data, length, &s->pcm, &frames, &rate, &channels)) {
         delete s;
         return nullptr;
     }
-    off_t frames = mpg123_length(s->play);
-    s->totalFrames = frames > 0 ? (long long)frames : 0;
+    s->totalFrames = frames;
     return s;
 }
 
@@ -317,12 +318,11 @@ const float* audioGetSpectrum() {
     }
     static int16_t pcm[kSpectrumSize * 2];
     static float mono[kSpectrumSize];
-    if (!s || !s->analysis || frame >= s->totalFrames) {
+    if (!s || !s->pcm || frame >= s->totalFrames) {
         memset(spectrum, 0, sizeof spectrum);
         return spectrum;
     }
-    mpg123_seek(s->analysis, off_t(frame), SEEK_SET);
-    readFrames(s->analysis, pcm, kSpectrumSize);
+    copyFrames(s, frame, pcm, kSpectrumSize);
     for (int i = 0; i < kSpectrumSize; ++i) mono[i] = (pcm[2 * i] + pcm[2 * i + 1]) / 65536.0f;
     computeSpectrum(mono, spectrum);
     return spectrum;
