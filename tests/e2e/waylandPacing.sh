@@ -6,8 +6,7 @@
 # predicted for its presentation (the swap's return), and the music time's step from frame to frame
 # is the step of those moments, without judder from the clock. Prints the figures, and the demo's
 # CPU time per second with vsync on against vsync off. The bounds leave room for a loaded machine
-# (headless Weston's cycle runs on timers, which load delays); the idle figures are in
-# docs/benchmarks.md.
+# (headless Weston's cycle runs on timers, which load delays); the figures are in docs/benchmarks.md.
 source "$(dirname "$0")/common.bash" "$1" "$2"
 source "$(dirname "$0")/weston.bash"
 # The server first: each sets XDG_RUNTIME_DIR, and the demo finds the server by PULSE_SERVER.
@@ -45,7 +44,10 @@ echo "CPU time per second: vsync off $cpu_off s ($unpaced_frames frames traced),
 # (the output's cycle); each frame's music time against its presentation (the moment its time stands
 # for, predicted, against the swap's return); and the music steps against the steps of those moments
 # (the clock's own judder) and against the cycle.
-awk '
+# Headless Weston's cycle runs on timers: with more runnable processes than cores (a load average
+# over the core count) it wanders by several milliseconds whatever the demo does, so the intervals'
+# regularity is judged only below that load; the rest holds at any load.
+awk -v load="$(cut -d' ' -f1 /proc/loadavg)" -v cores="$(nproc)" '
   function median(a, n,   i, j, v, s) {
     for (i = 1; i <= n; i++) s[i] = a[i]
     for (i = 2; i <= n; i++) { v = s[i]; for (j = i - 1; j >= 1 && s[j] > v; j--) s[j + 1] = s[j]; s[j + 1] = v }
@@ -72,7 +74,8 @@ awk '
     printf "music time predicted %.1f ms ahead of the reading (median), %+.2f ms from the presentation (median); music step against the predicted step SD %.2f ms (the clock), against the presentation step SD %.2f ms, around the cycle SD %.2f ms\n",
       median(lead, m) * 1000, median(miss, m) * 1000, sd(judder, m) * 1000, sd(againstPresented, m) * 1000, sd(aroundCycle, m) * 1000
     bad = 0
-    if (within < 0.5 * m) { print "FAIL: fewer than 50 % of the intervals within 2 ms of the cycle"; bad = 1 }
+    if (load > cores) printf "intervals within 2 ms of the cycle not judged: load average %s over %d\n", load, cores
+    else if (within < 0.5 * m) { print "FAIL: fewer than 50 % of the intervals within 2 ms of the cycle"; bad = 1 }
     if (twice > 0.05 * m) { print "FAIL: more than 5 % of the frames shown twice"; bad = 1 }
     if (median(lead, m) < 0.005) { print "FAIL: frames are not drawn for their presentation"; bad = 1 }
     if (median(miss, m) > 0.003 || median(miss, m) < -0.003) { print "FAIL: the predicted presentation misses by more than 3 ms"; bad = 1 }
