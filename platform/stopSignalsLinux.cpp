@@ -1,13 +1,9 @@
 // stopSignalsLinux.cpp
 // The stop protocol: how SIGTERM and SIGINT end the demo with exit code 0 at any moment, how a
 // forked message box goes with it, and how the offline renderer's export catches them as a flag.
-// Phases of the demo (one atomic word, so that the handler and the main thread agree on each):
-//   at once  handler installed, no watcher: a stop ends the process in the handler (_exit(0)); a
-//            forked child (a message box) is killed by the kernel as its parent ends
-//   watched  the watcher thread runs: the handler raises the stop flag the loop reads and wakes the
-//            watcher through a pipe; the watcher ends the process itself if it is still there
-//            half a second later (start-up that is still loading, say)
-//   stopping a stop was asked for while watched; it stays so
+// The phases are stopPhases.h's. At once, the handler ends the process with _exit(0), and a forked
+// child (a message box) is killed by the kernel as its parent ends. Watched, the handler raises the
+// stop flag the loop reads and wakes the watcher through a pipe.
 // Every message box is shown in the "at once" phase with the watcher joined: SDL shows a box in a
 // forked child, and a fork beside another thread can leave the child stuck on a lock that thread
 // held (seen under AddressSanitizer). Audio and GL driver threads remain; a stop still ends all.
@@ -25,12 +21,10 @@
 #include <ctime>
 
 #include "platform/platform.h"
+#include "platform/stopPhases.h"
 
 namespace {
 
-enum Phase { PHASE_NONE, PHASE_AT_ONCE, PHASE_WATCHED, PHASE_STOPPING };
-
-std::atomic<int> phase{PHASE_NONE};
 std::atomic<bool> stopRequested{false};
 int wakePipe[2] = {-1, -1};  // close-on-exec: no program the demo starts holds it
 pthread_t watcher;
@@ -40,8 +34,7 @@ const char kPauseByte = 'p';  // the main thread takes the watcher down for a me
 pid_t forkingParent = 0;      // the process that forked last, as recorded before the fork
 
 void onStopSignal(int) {
-    int was = phase.exchange(PHASE_STOPPING);
-    if (was == PHASE_AT_ONCE) _exit(0);  // nothing to finish; a box child dies with us
+    if (phaseStopEndsAtOnce()) _exit(0);  // nothing to finish; a box child dies with us
     stopRequested.store(true);
     const int saved = errno;
     char byte = kStopByte;
@@ -86,9 +79,7 @@ void* watchForStop(void*) {
         // The pipe failed or closed: no stop can reach this thread. Unless one already came, the
         // handler takes stops on again and ends the process itself.
         // (Taken down for a box meanwhile: the phase is "at once" already.)
-        int expected = PHASE_WATCHED;
-        if (phase.compare_exchange_strong(expected, PHASE_AT_ONCE) || expected != PHASE_STOPPING)
-            return nullptr;
+        if (phaseUnwatch() != PHASE_STOPPING) return nullptr;
         byte = kStopByte;
         break;
     }
@@ -129,7 +120,7 @@ void onCaughtSignal(int signal) { caughtSignal = signal; }
 void platformWatchStopSignals() {
     if (wakePipe[0] >= 0 || pipe2(wakePipe, O_CLOEXEC) != 0) return;
     pthread_atfork(recordForkingParent, nullptr, dieWithParent);
-    phase.store(PHASE_AT_ONCE);
+    phaseCatchStops();
     struct sigaction action = {};
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
@@ -141,11 +132,8 @@ void platformWatchStopSignals() {
 void platformStartStopWatcher() {
     if (watcherJoinable) return;
     // Watched before the thread reads: a pipe that fails at its first read hands stops back.
-    int expected = PHASE_AT_ONCE;
-    if (!phase.compare_exchange_strong(expected, PHASE_WATCHED)) return;
-    if (startWatcher()) return;
-    expected = PHASE_WATCHED;
-    phase.compare_exchange_strong(expected, PHASE_AT_ONCE);
+    if (!phaseWatch()) return;
+    if (!startWatcher()) phaseUnwatch();
 }
 
 bool platformStopRequested() { return stopRequested.load(); }
@@ -156,8 +144,7 @@ bool stopProtocolBeforeBox(bool* paused) {
     // stop ends the process in the handler while the box is open.
     fflush(stdout);
     fflush(stderr);
-    int expected = PHASE_WATCHED;
-    if (phase.compare_exchange_strong(expected, PHASE_AT_ONCE)) {
+    if (phaseUnwatch() == PHASE_WATCHED) {
         // From here a stop ends the process at once; the watcher is taken down before the fork.
         char byte = kPauseByte;
         ssize_t sent;

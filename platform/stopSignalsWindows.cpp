@@ -1,7 +1,7 @@
 // stopSignalsWindows.cpp
 // The stop protocol on Windows: console control events stand in for the signals (Ctrl+C and
 // Ctrl+Break for SIGINT; the console closed, log-off and shut-down for SIGTERM). The phases are
-// those of stopSignalsLinux.cpp. Windows calls the handler on a thread of its own and shows a message
+// stopPhases.h's, as on Linux. Windows calls the handler on a thread of its own and shows a message
 // box in this process (no forked child), so a stop during a box ends the process from there.
 // A windowed program without a console receives no control events; closing its window quits it.
 #include <windows.h>
@@ -10,14 +10,13 @@
 #include <cstdio>
 
 #include "platform/platform.h"
+#include "platform/stopPhases.h"
 #include "platform/stopSignals.h"
 
 namespace {
 
-enum Phase { PHASE_NONE, PHASE_AT_ONCE, PHASE_WATCHED, PHASE_STOPPING };
 enum Wake { WAKE_NONE, WAKE_STOP, WAKE_PAUSE };
 
-std::atomic<int> phase{PHASE_NONE};
 std::atomic<bool> stopRequested{false};
 std::atomic<int> wakeReason{WAKE_NONE};
 HANDLE wakeEvent = nullptr;  // auto-reset: the handler or a box wakes the watcher
@@ -46,8 +45,7 @@ void endNow() {
 }
 
 BOOL WINAPI onControlEvent(DWORD type) {
-    int was = phase.exchange(PHASE_STOPPING);
-    if (was == PHASE_AT_ONCE || was == PHASE_NONE) endNow();
+    if (phaseStopEndsAtOnce()) endNow();
     stopRequested.store(true);
     wakeReason.store(WAKE_STOP);
     SetEvent(wakeEvent);
@@ -89,18 +87,15 @@ void platformWatchStopSignals() {
     if (wakeEvent) return;
     wakeEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     if (!wakeEvent) return;
-    phase.store(PHASE_AT_ONCE);
+    phaseCatchStops();
     SetConsoleCtrlHandler(onControlEvent, TRUE);
 }
 
 void platformStartStopWatcher() {
     if (watcher) return;
-    int expected = PHASE_AT_ONCE;
-    if (!phase.compare_exchange_strong(expected, PHASE_WATCHED)) return;
+    if (!phaseWatch()) return;
     watcher = CreateThread(nullptr, 0, watchForStop, nullptr, 0, nullptr);
-    if (watcher) return;
-    expected = PHASE_WATCHED;
-    phase.compare_exchange_strong(expected, PHASE_AT_ONCE);
+    if (!watcher) phaseUnwatch();
 }
 
 bool platformStopRequested() { return stopRequested.load(); }
@@ -109,8 +104,7 @@ bool stopProtocolBeforeBox(bool* paused) {
     *paused = false;
     fflush(stdout);
     fflush(stderr);
-    int expected = PHASE_WATCHED;
-    if (phase.compare_exchange_strong(expected, PHASE_AT_ONCE)) {
+    if (phaseUnwatch() == PHASE_WATCHED) {
         // From here a stop ends the process at once, the box with it; the watcher is taken down so
         // that it is not left to end the process half a second into the box.
         wakeReason.store(WAKE_PAUSE);
