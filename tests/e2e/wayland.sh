@@ -47,7 +47,9 @@ wait_trace "seek M" 30 || fail "M pressed behind F1 was lost"
 
 # The clock went on through every switch: never backwards, never held up for long, and only the
 # seek jumps (by a second from T, the music time of the frame that read M: "seek M at wall W s
-# ... from T s"), between the two clock lines read before and after the seek's wall time W.
+# ... from T s"), between the two clock lines read before and after the seek's wall time W. The
+# seek's target holds until its sound is heard (SDL's dummy device: up to a 186 ms buffer and a
+# callback more), so a hold at the target within half a second of W is no stall.
 from=$(grep "seek M" "$work/stderr" | head -1 | sed 's/.* from \([0-9.]*\) s$/\1/')
 seek_wall=$(grep "seek M" "$work/stderr" | head -1 | sed 's/.*seek M at wall \([0-9.]*\) s.*/\1/')
 wait_trace "clock at wall" 10 "$(( $(grep -c "clock at wall" "$work/stderr") + 4 ))" || fail "the clock stopped"
@@ -56,7 +58,8 @@ clock_pairs | awk -v from="$from" -v seek="$seek_wall" '
     if ($2 < music - 0.001) { print "the clock went back from " music " to " $2 " s"; bad = 1 }
     if ($2 - music > $1 - wall + 0.1 && !(wall <= seek && $1 >= seek && music <= from + 0.5 && $2 >= from + 0.9)) {
       print "the clock jumped from " music " to " $2 " s"; bad = 1 }
-    if ($1 - wall > 0.2 && $2 - music < 0.3 * ($1 - wall) && music > 0.5) {
+    atTarget = music >= from + 0.9 && music <= from + 1.1 && wall >= seek && wall <= seek + 0.5
+    if ($1 - wall > 0.2 && $2 - music < 0.3 * ($1 - wall) && music > 0.5 && !atTarget) {
       print "the clock held at " music " s for " $1 - wall " s"; bad = 1 }
   }
   { wall = $1; music = $2 }
