@@ -145,8 +145,10 @@ clock_pairs() { grep "clock at wall" "$work/stderr" | tail -n +"${1:-1}" | awk '
 # seconds from its $2-th clock trace line on (four a second; default 4), then ends the demo with
 # SIGTERM and aligns the recording with the music (kestrane-soundcheck). The report goes to
 # standard output and $work/soundcheck.txt.
+# $3, when given, is the number of llvmpipe threads the demo draws with (LP_NUM_THREADS).
 measure_sound_integrity() {
   local seconds=$1 recorder
+  [ -z "${3:-}" ] || export LP_NUM_THREADS=$3
   demo_audio=pulseaudio KESTRANE_TRACE=1 start_demo "$source_dir" --window
   wait_trace "clock at wall" 60 "${2:-4}" || fail "no frames through the sound server"
   # Short fragments: PipeWire's default ones are about 2 s, and the last one is lost at the kill.
