@@ -26,6 +26,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -102,14 +103,78 @@ bool encodeMp3(const std::vector<int16_t>& pcm, std::vector<unsigned char>* mp3)
 }
 
 // ---------------------------------------------------------------------------------------------
+// A libpulse connection of this program's own: a threaded main loop, a context on the default
+// server and one stream, S16 stereo at the music's rate. Both the monitor recorder and the plain
+// stream open theirs so.
+// ---------------------------------------------------------------------------------------------
+struct PulseLink {
+    pa_threaded_mainloop* loop = nullptr;
+    pa_context* context = nullptr;
+    pa_stream* stream = nullptr;
+};
+
+void wakeLoop(pa_threaded_mainloop* loop) { pa_threaded_mainloop_signal(loop, 0); }
+void contextChanged(pa_context*, void* loop) { wakeLoop(static_cast<pa_threaded_mainloop*>(loop)); }
+void streamChanged(pa_stream*, void* loop) { wakeLoop(static_cast<pa_threaded_mainloop*>(loop)); }
+
+// Connects as `client` and makes the stream `name`; `connect` sets its data callback and connects
+// it. True once the stream is ready; on false, closeLink still cleans up.
+bool openLink(PulseLink& link, const char* client, const char* name,
+              const std::function<bool(pa_stream*)>& connect) {
+    link.loop = pa_threaded_mainloop_new();
+    if (!link.loop) return false;
+    link.context = pa_context_new(pa_threaded_mainloop_get_api(link.loop), client);
+    pa_context_set_state_callback(link.context, contextChanged, link.loop);
+    pa_threaded_mainloop_lock(link.loop);
+    bool ok = pa_threaded_mainloop_start(link.loop) >= 0 &&
+              pa_context_connect(link.context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0;
+    while (ok && pa_context_get_state(link.context) != PA_CONTEXT_READY) {
+        ok = PA_CONTEXT_IS_GOOD(pa_context_get_state(link.context));
+        if (ok) pa_threaded_mainloop_wait(link.loop);
+    }
+    if (ok) {
+        const pa_sample_spec spec = {PA_SAMPLE_S16LE, uint32_t(kRate), 2};
+        link.stream = pa_stream_new(link.context, name, &spec, nullptr);
+        ok = link.stream != nullptr;
+        if (ok) {
+            pa_stream_set_state_callback(link.stream, streamChanged, link.loop);
+            ok = connect(link.stream);
+        }
+        while (ok && pa_stream_get_state(link.stream) != PA_STREAM_READY) {
+            ok = PA_STREAM_IS_GOOD(pa_stream_get_state(link.stream));
+            if (ok) pa_threaded_mainloop_wait(link.loop);
+        }
+    }
+    pa_threaded_mainloop_unlock(link.loop);
+    return ok;
+}
+
+void closeLink(PulseLink& link) {
+    if (!link.loop) return;
+    pa_threaded_mainloop_lock(link.loop);
+    if (link.stream) {
+        pa_stream_disconnect(link.stream);
+        pa_stream_unref(link.stream);
+        link.stream = nullptr;
+    }
+    if (link.context) {
+        pa_context_disconnect(link.context);
+        pa_context_unref(link.context);
+        link.context = nullptr;
+    }
+    pa_threaded_mainloop_unlock(link.loop);
+    pa_threaded_mainloop_stop(link.loop);
+    pa_threaded_mainloop_free(link.loop);
+    link.loop = nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
 // The monitor recorder: its own libpulse connection and record stream on the default sink's
 // monitor. Each chunk is stamped on arrival; a hole the server reports is kept as silence and
 // counted.
 // ---------------------------------------------------------------------------------------------
 struct Recorder {
-    pa_threaded_mainloop* loop = nullptr;
-    pa_context* context = nullptr;
-    pa_stream* stream = nullptr;
+    PulseLink link;
     std::vector<float> mono;
     std::vector<MonitorChunk> chunks;
     long long frames = 0;
@@ -117,10 +182,6 @@ struct Recorder {
     bool failed = false;
 };
 Recorder recorder;
-
-void recorderWake(void*) { pa_threaded_mainloop_signal(recorder.loop, 0); }
-void recorderContextChanged(pa_context*, void*) { recorderWake(nullptr); }
-void recorderStreamChanged(pa_stream*, void*) { recorderWake(nullptr); }
 
 void recorderRead(pa_stream* s, size_t, void*) {
     const void* data = nullptr;
@@ -142,63 +203,21 @@ void recorderRead(pa_stream* s, size_t, void*) {
 }
 
 bool startRecorder() {
-    Recorder& r = recorder;
-    r.loop = pa_threaded_mainloop_new();
-    if (!r.loop) return false;
-    r.context = pa_context_new(pa_threaded_mainloop_get_api(r.loop), "kestrane-soundclock monitor");
-    pa_context_set_state_callback(r.context, recorderContextChanged, nullptr);
-    pa_threaded_mainloop_lock(r.loop);
-    bool ok = pa_threaded_mainloop_start(r.loop) >= 0 &&
-              pa_context_connect(r.context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0;
-    while (ok && pa_context_get_state(r.context) != PA_CONTEXT_READY) {
-        ok = PA_CONTEXT_IS_GOOD(pa_context_get_state(r.context));
-        if (ok) pa_threaded_mainloop_wait(r.loop);
-    }
-    if (ok) {
-        const pa_sample_spec spec = {PA_SAMPLE_S16LE, uint32_t(kRate), 2};
-        const pa_buffer_attr attr = {uint32_t(-1), uint32_t(-1), uint32_t(-1), uint32_t(-1),
-                                     uint32_t(kRate / 10 * 4)};
-        r.stream = pa_stream_new(r.context, "monitor", &spec, nullptr);
-        ok = r.stream != nullptr;
-        if (ok) {
-            pa_stream_set_state_callback(r.stream, recorderStreamChanged, nullptr);
-            pa_stream_set_read_callback(r.stream, recorderRead, nullptr);
-            ok =
-                pa_stream_connect_record(r.stream, "@DEFAULT_MONITOR@", &attr, PA_STREAM_ADJUST_LATENCY) >= 0;
-        }
-        while (ok && pa_stream_get_state(r.stream) != PA_STREAM_READY) {
-            ok = PA_STREAM_IS_GOOD(pa_stream_get_state(r.stream));
-            if (ok) pa_threaded_mainloop_wait(r.loop);
-        }
-    }
-    pa_threaded_mainloop_unlock(r.loop);
-    return ok;
+    // 100 ms fragments, whatever PULSE_LATENCY_MSEC says.
+    const pa_buffer_attr attr = {uint32_t(-1), uint32_t(-1), uint32_t(-1), uint32_t(-1),
+                                 uint32_t(kRate / 10 * 4)};
+    return openLink(recorder.link, "kestrane-soundclock monitor", "monitor", [&](pa_stream* s) {
+        pa_stream_set_read_callback(s, recorderRead, nullptr);
+        return pa_stream_connect_record(s, "@DEFAULT_MONITOR@", &attr, PA_STREAM_ADJUST_LATENCY) >= 0;
+    });
 }
 
-void stopRecorder() {
-    Recorder& r = recorder;
-    if (!r.loop) return;
-    pa_threaded_mainloop_lock(r.loop);
-    if (r.stream) {
-        pa_stream_disconnect(r.stream);
-        pa_stream_unref(r.stream);
-        r.stream = nullptr;
-    }
-    if (r.context) {
-        pa_context_disconnect(r.context);
-        pa_context_unref(r.context);
-        r.context = nullptr;
-    }
-    pa_threaded_mainloop_unlock(r.loop);
-    pa_threaded_mainloop_stop(r.loop);
-    pa_threaded_mainloop_free(r.loop);
-    r.loop = nullptr;
-}
+void stopRecorder() { closeLink(recorder.link); }
 
 long long recordedFrames() {
-    pa_threaded_mainloop_lock(recorder.loop);
+    pa_threaded_mainloop_lock(recorder.link.loop);
     const long long frames = recorder.frames;
-    pa_threaded_mainloop_unlock(recorder.loop);
+    pa_threaded_mainloop_unlock(recorder.link.loop);
     return frames;
 }
 
@@ -213,9 +232,7 @@ const int kChunk = kRate / 200;  // 5 ms written at a time
 const int kHead = 2 * kChunk;
 
 struct Plain {
-    pa_threaded_mainloop* loop = nullptr;
-    pa_context* context = nullptr;
-    pa_stream* stream = nullptr;
+    PulseLink link;
     std::atomic<bool> stop{false};
     std::atomic<double> clockMs{0};  // the latest read of the music clock
     std::vector<double> targets;     // ms of the track
@@ -224,80 +241,35 @@ struct Plain {
 };
 Plain plain;
 
-void plainWake(void*) { pa_threaded_mainloop_signal(plain.loop, 0); }
-void plainContextChanged(pa_context*, void*) { plainWake(nullptr); }
-void plainStreamChanged(pa_stream*, void*) { plainWake(nullptr); }
+void plainWake(void*) { pa_threaded_mainloop_signal(plain.link.loop, 0); }
 void plainWritable(pa_stream*, size_t, void*) { plainWake(nullptr); }
 void plainDone(pa_stream*, int, void*) { plainWake(nullptr); }
 
 bool openPlain() {
-    Plain& p = plain;
-    p.loop = pa_threaded_mainloop_new();
-    if (!p.loop) return false;
-    p.context = pa_context_new(pa_threaded_mainloop_get_api(p.loop), "kestrane-soundclock plain stream");
-    pa_context_set_state_callback(p.context, plainContextChanged, nullptr);
-    pa_threaded_mainloop_lock(p.loop);
-    bool ok = pa_threaded_mainloop_start(p.loop) >= 0 &&
-              pa_context_connect(p.context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0;
-    while (ok && pa_context_get_state(p.context) != PA_CONTEXT_READY) {
-        ok = PA_CONTEXT_IS_GOOD(pa_context_get_state(p.context));
-        if (ok) pa_threaded_mainloop_wait(p.loop);
-    }
-    if (ok) {
-        const pa_sample_spec spec = {PA_SAMPLE_S16LE, uint32_t(kRate), 2};
-        const pa_buffer_attr attr = {uint32_t(-1), uint32_t(kRate / 5 * 4), uint32_t(-1), uint32_t(-1),
-                                     uint32_t(-1)};
-        p.stream = pa_stream_new(p.context, "plain clicks", &spec, nullptr);
-        ok = p.stream != nullptr;
-        if (ok) {
-            pa_stream_set_state_callback(p.stream, plainStreamChanged, nullptr);
-            pa_stream_set_write_callback(p.stream, plainWritable, nullptr);
-            ok = pa_stream_connect_playback(p.stream, nullptr, &attr, PA_STREAM_ADJUST_LATENCY, nullptr,
-                                            nullptr) >= 0;
-        }
-        while (ok && pa_stream_get_state(p.stream) != PA_STREAM_READY) {
-            ok = PA_STREAM_IS_GOOD(pa_stream_get_state(p.stream));
-            if (ok) pa_threaded_mainloop_wait(p.loop);
-        }
-    }
-    pa_threaded_mainloop_unlock(p.loop);
-    return ok;
+    const pa_buffer_attr attr = {uint32_t(-1), uint32_t(kRate / 5 * 4), uint32_t(-1), uint32_t(-1),
+                                 uint32_t(-1)};
+    return openLink(plain.link, "kestrane-soundclock plain stream", "plain clicks", [&](pa_stream* s) {
+        pa_stream_set_write_callback(s, plainWritable, nullptr);
+        return pa_stream_connect_playback(s, nullptr, &attr, PA_STREAM_ADJUST_LATENCY, nullptr, nullptr) >= 0;
+    });
 }
 
-void closePlain() {
-    Plain& p = plain;
-    if (!p.loop) return;
-    pa_threaded_mainloop_lock(p.loop);
-    if (p.stream) {
-        pa_stream_disconnect(p.stream);
-        pa_stream_unref(p.stream);
-        p.stream = nullptr;
-    }
-    if (p.context) {
-        pa_context_disconnect(p.context);
-        pa_context_unref(p.context);
-        p.context = nullptr;
-    }
-    pa_threaded_mainloop_unlock(p.loop);
-    pa_threaded_mainloop_stop(p.loop);
-    pa_threaded_mainloop_free(p.loop);
-    p.loop = nullptr;
-}
+void closePlain() { closeLink(plain.link); }
 
 // With the lock held: writes the frames, waiting for room as a blocking write would.
 bool plainWrite(const int16_t* frames, size_t count) {
     const uint8_t* data = reinterpret_cast<const uint8_t*>(frames);
     size_t left = count * 4;
     while (left > 0) {
-        if (!PA_STREAM_IS_GOOD(pa_stream_get_state(plain.stream))) return false;
-        const size_t room = pa_stream_writable_size(plain.stream);
+        if (!PA_STREAM_IS_GOOD(pa_stream_get_state(plain.link.stream))) return false;
+        const size_t room = pa_stream_writable_size(plain.link.stream);
         if (room == size_t(-1)) return false;
         if (room == 0) {
-            pa_threaded_mainloop_wait(plain.loop);
+            pa_threaded_mainloop_wait(plain.link.loop);
             continue;
         }
         const size_t n = std::min(room, left);
-        if (pa_stream_write(plain.stream, data, n, nullptr, 0, PA_SEEK_RELATIVE) < 0) return false;
+        if (pa_stream_write(plain.link.stream, data, n, nullptr, 0, PA_SEEK_RELATIVE) < 0) return false;
         data += n;
         left -= n;
     }
@@ -307,16 +279,16 @@ bool plainWrite(const int16_t* frames, size_t count) {
 // With the lock held: seconds until the last frame written plays, by a fresh answer of the server;
 // negative when it cannot tell.
 double plainLatency() {
-    pa_operation* o = pa_stream_update_timing_info(plain.stream, plainDone, nullptr);
+    pa_operation* o = pa_stream_update_timing_info(plain.link.stream, plainDone, nullptr);
     if (!o) return -1;
     while (pa_operation_get_state(o) == PA_OPERATION_RUNNING &&
-           PA_STREAM_IS_GOOD(pa_stream_get_state(plain.stream)))
-        pa_threaded_mainloop_wait(plain.loop);
+           PA_STREAM_IS_GOOD(pa_stream_get_state(plain.link.stream)))
+        pa_threaded_mainloop_wait(plain.link.loop);
     const bool done = pa_operation_get_state(o) == PA_OPERATION_DONE;
     pa_operation_unref(o);
     pa_usec_t usec = 0;
     int negative = 0;
-    if (!done || pa_stream_get_latency(plain.stream, &usec, &negative) < 0) return -1;
+    if (!done || pa_stream_get_latency(plain.link.stream, &usec, &negative) < 0) return -1;
     return (negative ? -1.0 : 1.0) * double(usec) / 1e6;
 }
 
@@ -326,7 +298,7 @@ void plainThread() {
     const std::vector<int16_t> silence(size_t(2 * kChunk), 0);
     double latency = 0.2;
     size_t next = 0;
-    pa_threaded_mainloop_lock(p.loop);
+    pa_threaded_mainloop_lock(p.link.loop);
     while (!p.stop && !p.failed) {
         if (next < p.targets.size() && p.clockMs + latency * 1000 >= p.targets[next]) {
             const double asked = platformMonotonicSeconds();
@@ -345,7 +317,7 @@ void plainThread() {
             p.failed = !plainWrite(silence.data(), size_t(kChunk));
         }
     }
-    pa_threaded_mainloop_unlock(p.loop);
+    pa_threaded_mainloop_unlock(p.link.loop);
 }
 
 void printSpread(const char* what, std::vector<double> v) {
