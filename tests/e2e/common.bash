@@ -151,8 +151,10 @@ measure_sound_integrity() {
   [ -z "${3:-}" ] || export LP_NUM_THREADS=$3
   demo_audio=pulseaudio KESTRANE_TRACE=1 start_demo "$source_dir" --window
   wait_trace "clock at wall" 60 "${2:-4}" || fail "no frames through the sound server"
-  # Short fragments: PipeWire's default ones are about 2 s, and the last one is lost at the kill.
-  parec -d out.monitor --raw --format=s16le --rate=44100 --channels=2 --latency-msec=20 >"$work/monitor.raw" &
+  # 100 ms fragments: PipeWire's default ones are about 2 s, and the last one is lost at the kill;
+  # a shorter request than the demo's would shorten PipeWire's graph period as the recorder joins,
+  # which loses a period of the monitor at the recording's start.
+  parec -d out.monitor --raw --format=s16le --rate=44100 --channels=2 --latency-msec=100 >"$work/monitor.raw" &
   recorder=$!
   sleep "$seconds"
   kill "$recorder"
